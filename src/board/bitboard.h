@@ -1,0 +1,59 @@
+// Process-wide attack tables: single-square masks, pawn/knight/king attacks,
+// line types between squares and the magic bishop and rook lookups.
+// Filled once by initAttackTables; read-only afterwards.
+#pragma once
+
+#include <cstdint>
+
+#include "board/magic_index.h"
+#include "board/types.h"
+
+namespace tarvok {
+
+struct MagicEntry {
+    const Bitboard* attacks;  // this square's slice of the shared attack store
+    Bitboard mask;            // relevant occupancy
+    uint32_t multiplierLow;
+    uint32_t multiplierHigh;
+    uint32_t shift;  // 32 minus the number of bits in mask
+};
+
+// Kinds of line joining two squares.
+enum LineType : uint8_t {
+    LINE_NONE = 0,
+    LINE_FILE = 1,
+    LINE_RANK = 2,
+    LINE_DIAGONAL = 3,       // a1-h8 direction
+    LINE_ANTIDIAGONAL = 4,   // a8-h1 direction
+};
+
+constexpr int kBishopStoreSize = 5248;
+constexpr int kRookStoreSize = 102400;
+
+extern Bitboard squareBit[64];
+extern Bitboard squareClear[64];
+extern Bitboard pawnAttacks[2][64];
+extern Bitboard knightAttacks[64];
+extern Bitboard kingAttacks[64];
+extern uint8_t lineType[64][64];
+extern MagicEntry bishopMagics[64];
+extern MagicEntry rookMagics[64];
+
+// Fills every table; calling it again rebuilds the same contents.
+void initAttackTables();
+
+inline Bitboard bishopAttacks(int square, Bitboard occupancy) {
+    const MagicEntry& m = bishopMagics[square];
+    return m.attacks[magicIndex(occupancy, m.mask, m.multiplierLow, m.multiplierHigh, m.shift)];
+}
+
+inline Bitboard rookAttacks(int square, Bitboard occupancy) {
+    const MagicEntry& m = rookMagics[square];
+    return m.attacks[magicIndex(occupancy, m.mask, m.multiplierLow, m.multiplierHigh, m.shift)];
+}
+
+inline Bitboard queenAttacks(int square, Bitboard occupancy) {
+    return bishopAttacks(square, occupancy) | rookAttacks(square, occupancy);
+}
+
+}  // namespace tarvok

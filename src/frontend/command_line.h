@@ -1,0 +1,9 @@
+// Command-line options: "-help", the tool modes, or the interactive mode.
+#pragma once
+
+namespace tarvok {
+
+// Runs what the arguments ask for and returns the process exit status.
+int runCommandLine(int argc, char** argv);
+
+}  // namespace tarvok

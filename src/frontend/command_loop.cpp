@@ -1,0 +1,74 @@
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "frontend/frontend.h"
+#include "frontend/input_reader.h"
+
+namespace tarvok {
+
+FrontEndState frontEnd;
+
+namespace {
+char outputLine[kInputLineSize];
+}
+
+void sendLine(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(outputLine, sizeof outputLine, format, args);
+    va_end(args);
+    std::printf("%s\n", outputLine);
+}
+
+int readAndDispatch() {
+    char* line = frontEnd.inputLine;
+    if (line == nullptr || !standardInput().readLine(line, kInputLineSize)) return 0;
+    if (char* newline = std::strchr(line, '\n')) *newline = '\0';
+    if (line[0] == '\0') return 1;
+    switch (frontEnd.protocolMode) {
+        case PROTOCOL_NONE:
+            if (std::strcmp(line, "uci") == 0) {
+                frontEnd.protocolMode = PROTOCOL_UCI;
+                if (!uciHandleLine(line)) frontEnd.quitRequested = 1;
+            } else if (std::strcmp(line, "xboard") == 0) {
+                frontEnd.protocolMode = PROTOCOL_XBOARD;
+                if (!xboardHandleLine(line)) frontEnd.quitRequested = 1;
+            } else {
+                frontEnd.quitRequested = 1;
+            }
+            break;
+        case PROTOCOL_UCI:
+            if (!uciHandleLine(line)) frontEnd.quitRequested = 1;
+            break;
+        default:
+            if (std::strcmp(line, "quit") == 0) frontEnd.quitRequested = 1;
+            else if (!xboardHandleLine(line)) frontEnd.quitRequested = 1;
+            break;
+    }
+    return 1;
+}
+
+int runInteractiveMode() {
+    frontEnd.inputLine = static_cast<char*>(std::malloc(kInputLineSize));
+    if (frontEnd.inputLine == nullptr) {
+        std::fputs("out of memory\n", stderr);
+        std::exit(0);
+    }
+    frontEnd.ownBook = 0;
+    std::strcpy(frontEnd.bookFileName, "tarvokopenbook.bin");
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    frontEnd.protocolMode = PROTOCOL_NONE;
+    std::memset(frontEnd.inputLine, 0, kInputLineSize);
+    sendLine("%s %s (%s) by %s", kEngineName, kVersion, frontEnd.platformName, kAuthor);
+    while (!frontEnd.quitRequested) {
+        // The end of standard input ends the program as "quit" does.
+        if (!readAndDispatch()) frontEnd.quitRequested = 1;
+    }
+    std::free(frontEnd.inputLine);
+    frontEnd.inputLine = nullptr;
+    return 1;
+}
+
+}  // namespace tarvok

@@ -1,0 +1,62 @@
+// Front-end process state shared by the command loop and the protocol
+// handlers, the output routine and one step of the command loop.
+#pragma once
+
+#include <cstdint>
+
+#include "board/move.h"
+
+namespace tarvok {
+
+class ProtocolEngine;
+
+enum ProtocolMode : int { PROTOCOL_NONE = 0, PROTOCOL_UCI = 1, PROTOCOL_XBOARD = 2 };
+
+inline constexpr const char* kEngineName = "Tarvok";
+inline constexpr const char* kVersion = "1.4";
+inline constexpr const char* kAuthor = "the Tarvok developers";
+
+constexpr int kBookFileNameSize = 256;
+constexpr int kPendingMoveSize = 8;
+
+struct FrontEndState {
+    ProtocolEngine* engine = nullptr;
+    char platformName[8] = "32 bits";
+    uint32_t userMoveCount = 0;
+    int newGamePending = 0;
+    char bookFileName[kBookFileNameSize] = "tarvokopenbook.bin";
+    int ownBook = 0;
+    char pendingMove[kPendingMoveSize] = "";
+    Move hintMove = NO_MOVE;
+    int ponderRequested = 0;
+    int ponderOption = 0;
+    int firstGoDone = 0;
+    int movesPerSession = 0;
+    int movesLeft = 0;
+    char* inputLine = nullptr;  // 4096 bytes while the interactive mode runs
+    int quitRequested = 0;
+    int forceMode = 0;
+    int protocolMode = PROTOCOL_NONE;
+    int postThinking = 1;
+};
+
+// The one front-end state of the process.
+extern FrontEndState frontEnd;
+
+// printf-style: formats into a 4096-byte buffer (longer output is cut) and
+// writes it with a newline to standard output.
+void sendLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// One step of the command loop: reads a line and hands it to the protocol
+// handler. Returns 0 when nothing could be read, else 1.
+int readAndDispatch();
+
+// Protocol handlers; each returns 0 when the program should end.
+int uciHandleLine(char* line);
+int xboardHandleLine(char* line);
+
+// Runs the interactive mode (banner, command loop, shutdown); returns the
+// exit status.
+int runInteractiveMode();
+
+}  // namespace tarvok

@@ -1,0 +1,4 @@
+// Entry point: the command-line tools or the interactive mode.
+#include "frontend/command_line.h"
+
+int main(int argc, char** argv) { return tarvok::runCommandLine(argc, argv); }
