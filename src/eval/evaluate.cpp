@@ -1,0 +1,112 @@
+// The evaluation driver: early exits, material and blend, then the pattern,
+// pawn, piece and king terms in their fixed order, and the final assembly.
+#include "eval/evaluate.h"
+
+#include "eval/draw_score.h"
+#include "eval/eval_weights.h"
+#include "eval/king_safety.h"
+#include "eval/pawn_structure.h"
+#include "eval/piece_activity.h"
+
+namespace tarvok {
+
+bool hasInsufficientMaterial(const Board& board, int colour) {
+    const int32_t* count = board.pieceCount[colour];
+    return count[PAWN] == 0 && count[QUEEN] == 0 && count[ROOK] == 0 && count[BISHOP] <= 1 && count[KNIGHT] <= 2 &&
+           !(count[KNIGHT] > 0 && count[BISHOP] > 0);
+}
+
+namespace {
+
+inline int adjustedMaterial(const Board& board, int colour) {
+    int value = board.material[colour];
+    if (board.pieceCount[colour][BISHOP] >= 2) value += kBishopPairBonus;
+    if (board.pieceCount[colour][PAWN] == 0) value -= kNoPawnsMalus;
+    return value;
+}
+
+inline int pieceSquareBlend(const Board& board, int colour) {
+    int phase = board.phaseCount[colour];
+    if (phase < 0) phase = 0;
+    if (phase >= kBlendScaleSize) phase = kBlendScaleSize - 1;
+    const int weight = kBlendScale[phase];
+    return (board.middleGameSum[colour] * weight + board.endgameSum[colour] * (kBlendFull - weight)) / kBlendFull;
+}
+
+// The whole evaluation, accumulating straight into terms. Both entry points
+// inline it, so the plain evaluate keeps the sums in locals as it must anyway.
+[[gnu::always_inline]] inline int evaluateInto(const Board& board, int alpha, int beta, int lazy, EvalTerms& terms) {
+    terms = EvalTerms{};
+    const int side = board.side == WHITE ? WHITE : BLACK;
+    const unsigned stage = board.stage > 3 ? 3 : board.stage;
+
+    if (stage >= 2 && hasInsufficientMaterial(board, side)) {
+        terms.exit = EVAL_EXIT_INSUFFICIENT;
+        return drawScore;
+    }
+
+    for (int colour = BLACK; colour <= WHITE; ++colour) {
+        terms.material[colour] = adjustedMaterial(board, colour);
+        terms.blend[colour] = pieceSquareBlend(board, colour);
+    }
+    const int base = terms.blend[WHITE] - terms.blend[BLACK] + terms.material[WHITE] - terms.material[BLACK];
+
+    if (lazy == 1) {
+        const int estimate = side == WHITE ? base : -base;
+        if (estimate - kLazyMargin > beta || estimate + kLazyMargin < alpha) {
+            terms.exit = EVAL_EXIT_LAZY;
+            return estimate;
+        }
+    }
+
+    blockedCentrePawns(board, terms);
+    trappedPieces(board, terms);
+    if (stage <= 1) shutInRooks(board, terms);
+
+    EvalWork work;
+    buildPawnSummaries(board, work);
+    terms.pawnStructure[WHITE] = scorePawns<WHITE>(board, work);
+    terms.pawnStructure[BLACK] = scorePawns<BLACK>(board, work);
+
+    // Knights and bishops are safe from enemy pawns, rooks from enemy pawns and
+    // minors, queens from everything but the enemy queen and king.
+    const Bitboard whiteKnights = scorePieces<WHITE, KNIGHT>(board, work, work.pawnSet[BLACK], terms);
+    const Bitboard blackKnights = scorePieces<BLACK, KNIGHT>(board, work, work.pawnSet[WHITE], terms);
+    const Bitboard whiteBishops = scorePieces<WHITE, BISHOP>(board, work, work.pawnSet[BLACK], terms);
+    const Bitboard blackBishops = scorePieces<BLACK, BISHOP>(board, work, work.pawnSet[WHITE], terms);
+    work.minorSet[WHITE] = work.pawnSet[WHITE] | whiteKnights | whiteBishops;
+    work.minorSet[BLACK] = work.pawnSet[BLACK] | blackKnights | blackBishops;
+    const Bitboard whiteRooks = scorePieces<WHITE, ROOK>(board, work, work.minorSet[BLACK], terms);
+    const Bitboard blackRooks = scorePieces<BLACK, ROOK>(board, work, work.minorSet[WHITE], terms);
+    work.rookSet[WHITE] = work.minorSet[WHITE] | whiteRooks;
+    work.rookSet[BLACK] = work.minorSet[BLACK] | blackRooks;
+    const Bitboard whiteQueens = scorePieces<WHITE, QUEEN>(board, work, work.rookSet[BLACK], terms);
+    const Bitboard blackQueens = scorePieces<BLACK, QUEEN>(board, work, work.rookSet[WHITE], terms);
+    work.fullSet[WHITE] = work.rookSet[WHITE] | whiteQueens;
+    work.fullSet[BLACK] = work.rookSet[BLACK] | blackQueens;
+
+    scoreKingSafety(board, work, stage, terms);
+
+    int total = base;
+    for (int colour = BLACK; colour <= WHITE; ++colour) {
+        const int sum = terms.placement[colour] + terms.mobility[colour] + 2 * terms.safeMobility[colour] +
+                        terms.tropism[colour] + terms.kingSafety[colour] + terms.patterns[colour] +
+                        terms.pawnStructure[colour];
+        total += colour == WHITE ? sum : -sum;
+    }
+    terms.exit = EVAL_EXIT_FULL;
+    return side == WHITE ? total : -total;
+}
+
+}  // namespace
+
+int evaluate(const Board& board, int alpha, int beta, int lazy) {
+    EvalTerms terms;
+    return evaluateInto(board, alpha, beta, lazy, terms);
+}
+
+int evaluateWithTerms(const Board& board, int alpha, int beta, int lazy, EvalTerms& terms) {
+    return evaluateInto(board, alpha, beta, lazy, terms);
+}
+
+}  // namespace tarvok
