@@ -1,9 +1,11 @@
 #include "frontend/command_line.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "frontend/frontend.h"
+#include "frontend/tool_modes.h"
 
 namespace tarvok {
 
@@ -20,6 +22,9 @@ void printHelp() {
     std::printf("Tarvok -buildbook <file.pgn> <file.bin> <depth> <count>\n");
 }
 
+// Base-10 value of the leading digits (with an optional sign), 0 without any.
+int readNumber(const char* text) { return static_cast<int>(std::strtol(text, nullptr, 10)); }
+
 }  // namespace
 
 int runCommandLine(int argc, char** argv) {
@@ -27,6 +32,23 @@ int runCommandLine(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "-help") == 0) {
         printHelp();
         return 1;
+    }
+    if (argc >= 2) {
+        const char* option = argv[1];
+        const bool perft = std::strcmp(option, "-perft") == 0;
+        const bool divide = std::strcmp(option, "-divide") == 0;
+        if (perft || divide) {
+            const char* fen = nullptr;
+            bool shapeOk = argc == 3;
+            if (argc == 5 && std::strcmp(argv[3], "-fen") == 0) {
+                fen = argv[4];
+                shapeOk = true;
+            }
+            if (shapeOk) {
+                const int depth = readNumber(argv[2]);
+                return perft ? runPerftMode(depth, fen) : runDivideMode(depth, fen);
+            }
+        }
     }
     return runInteractiveMode();
 }

@@ -1,0 +1,149 @@
+// Move ordering: alpha-beta and quiescence scorers, the exchange sort, the
+// static exchange evaluator, and the killer and history updates.
+#include "board/bitboard.h"
+#include "search/search_engine.h"
+
+namespace tarvok {
+
+namespace {
+
+constexpr int kOrderingValue[8] = {0, 100, 325, 325, 500, 975, 0, 0};
+constexpr int kExchangeValue[8] = {0, 100, 325, 325, 500, 975, 5000, 0};
+
+constexpr int kHashMoveScore = 100000;
+constexpr int kCaptureBase = 50000;
+constexpr int kLosingCaptureBase = 2000;
+constexpr int kFirstKillerScore = 45010;
+constexpr int kSecondKillerScore = 45000;
+constexpr int kQuietBase = 4000;
+constexpr uint32_t kHistoryCeiling = 9999;
+
+inline bool isOrderedAsCapture(Move move) {
+    return moveCaptured(move) != NO_PIECE || movePromotion(move) == QUEEN;
+}
+
+inline int captureGain(Move move) {
+    return kOrderingValue[moveCaptured(move)] - kOrderingValue[movePiece(move)] +
+           kOrderingValue[movePromotion(move)];
+}
+
+}  // namespace
+
+void SearchEngine::sortMoves(MoveList& list, int count) {
+    MoveEntry* entries = list.entries;
+    for (int i = 1; i < count; ++i) {
+        for (int j = 0; j < i; ++j) {
+            if (entries[j].score < entries[i].score) {
+                MoveEntry swapped = entries[i];
+                entries[i] = entries[j];
+                entries[j] = swapped;
+            }
+        }
+    }
+}
+
+void SearchEngine::scoreMoves(MoveList& list, int count, Move hashMove, int ply) {
+    const Move killer0 = killers[ply][0], killer1 = killers[ply][1];
+    const auto& sideHistory = history[board.side];
+    for (int i = 0; i < count; ++i) {
+        MoveEntry& entry = list.entries[i];
+        const Move move = entry.move;
+        if (move == hashMove) entry.score = kHashMoveScore;
+        else if (isOrderedAsCapture(move)) entry.score = kCaptureBase + captureGain(move);
+        else if (move == killer0) entry.score = kFirstKillerScore;
+        else if (move == killer1) entry.score = kSecondKillerScore;
+        else entry.score = kQuietBase + static_cast<int32_t>(sideHistory[moveFrom(move)][moveTo(move)]);
+    }
+    sortMoves(list, count);
+}
+
+void SearchEngine::scoreCaptures(MoveList& list, int count) {
+    for (int i = 0; i < count; ++i) {
+        MoveEntry& entry = list.entries[i];
+        if (isOrderedAsCapture(entry.move)) {
+            const int gain = captureGain(entry.move);
+            entry.score = gain >= 0 ? gain + kCaptureBase : gain + kLosingCaptureBase;
+        } else {
+            entry.score = -1;
+        }
+    }
+    sortMoves(list, count);
+}
+
+void SearchEngine::updateKillersAndHistory(Move move, int depth, int ply) {
+    if (move != killers[ply][0]) {
+        killers[ply][1] = killers[ply][0];
+        killers[ply][0] = move;
+    }
+    const uint32_t plies = static_cast<uint32_t>(depth / 4);
+    uint32_t& counter = history[board.side][moveFrom(move)][moveTo(move)];
+    if (counter + plies * plies <= kHistoryCeiling) counter += plies * plies;
+}
+
+int SearchEngine::staticExchange(Move move) const {
+    const int mover = static_cast<int>(board.side);
+    const int from = moveFrom(move), to = moveTo(move);
+    Bitboard occupancy = board.occupied & ~squareBit[from];
+    if (isEnPassant(move)) occupancy &= ~squareBit[to + (mover == WHITE ? -8 : 8)];
+
+    const Bitboard* white = board.pieces[WHITE];
+    const Bitboard* black = board.pieces[BLACK];
+    const Bitboard diagonalSliders = white[BISHOP] | white[QUEEN] | black[BISHOP] | black[QUEEN];
+    const Bitboard straightSliders = white[ROOK] | white[QUEEN] | black[ROOK] | black[QUEEN];
+    Bitboard attackers = (pawnAttacks[BLACK][to] & white[PAWN]) | (pawnAttacks[WHITE][to] & black[PAWN]) |
+                         (knightAttacks[to] & (white[KNIGHT] | black[KNIGHT])) |
+                         (kingAttacks[to] & (white[KING] | black[KING])) |
+                         (bishopAttacks(to, occupancy) & diagonalSliders) |
+                         (rookAttacks(to, occupancy) & straightSliders);
+    attackers &= occupancy;
+
+    constexpr int kMaxGains = 64;
+    int gains[kMaxGains];
+    int count = 1;
+    int valueOnSquare;
+    if (movePromotion(move) != NO_PIECE) {
+        gains[0] = kExchangeValue[movePromotion(move)] - kExchangeValue[PAWN];
+        valueOnSquare = kExchangeValue[movePromotion(move)];
+    } else {
+        gains[0] = kExchangeValue[moveCaptured(move)];
+        valueOnSquare = kExchangeValue[movePiece(move)];
+    }
+
+    int toCapture = mover ^ 1;
+    while (count < kMaxGains - 1) {
+        const Bitboard own = attackers & board.colourOccupied[toCapture];
+        if (!own) break;
+        int type = PAWN;
+        while (!(own & board.pieces[toCapture][type])) ++type;
+        const int square = lowestSquare(own & board.pieces[toCapture][type]);
+        gains[count] = gains[count - 1] + (toCapture == mover ? valueOnSquare : -valueOnSquare);
+        ++count;
+        occupancy &= ~squareBit[square];
+        attackers &= ~squareBit[square];
+        const int line = lineType[square][to];
+        if (line == LINE_DIAGONAL || line == LINE_ANTIDIAGONAL)
+            attackers |= bishopAttacks(to, occupancy) & diagonalSliders & occupancy;
+        else if (line == LINE_FILE || line == LINE_RANK)
+            attackers |= rookAttacks(to, occupancy) & straightSliders & occupancy;
+        if (type == KING) {
+            // A king may not capture into an attack: the other side would take it.
+            if (attackers & board.colourOccupied[toCapture ^ 1]) {
+                gains[count] = gains[count - 1] + (toCapture == mover ? -kExchangeValue[KING] : kExchangeValue[KING]);
+                ++count;
+            }
+            break;
+        }
+        valueOnSquare = kExchangeValue[type];
+        toCapture ^= 1;
+    }
+
+    // Resolve from the end: each side may decline to continue.
+    for (int k = count - 1; k >= 1; --k) {
+        const bool opponentCaptured = (k & 1) != 0;
+        if (opponentCaptured) gains[k - 1] = gains[k - 1] < gains[k] ? gains[k - 1] : gains[k];
+        else gains[k - 1] = gains[k - 1] > gains[k] ? gains[k - 1] : gains[k];
+    }
+    return gains[0];
+}
+
+}  // namespace tarvok

@@ -1,0 +1,225 @@
+// Iterative deepening with an aspiration window, the root search with its
+// quiescence pre-scores, and the write-back of the previous line.
+#include "board/movegen.h"
+#include "book/opening_book.h"
+#include "search/hash_table.h"
+#include "search/search_engine.h"
+#include "search/search_internal.h"
+
+namespace tarvok {
+
+namespace {
+
+constexpr int kAspirationWindow = 40;
+
+void emptyRow(PvRow& row) {
+    row.length = 0;
+    row.entries[0].move = NO_MOVE;
+}
+
+Move secondMove(const PvRow& row) { return row.length >= 2 ? row.entries[1].move : NO_MOVE; }
+
+}  // namespace
+
+void SearchEngine::writeBackPv(int depth) {
+    const int length = static_cast<int>(savedPv.length) < depth ? static_cast<int>(savedPv.length) : depth;
+    int made = 0;
+    for (int i = 0; i < length && board.hasRoomForPly(); ++i) {
+        const Move move = savedPv.entries[i].move;
+        if (!isValidMove(board, move)) break;
+        hashTable.store(board.hashKey, move, 4 * (depth - 1 - i), BOUND_EXACT, savedPv.entries[i].score);
+        board.makeMove(move);
+        ++made;
+    }
+    for (int i = made - 1; i >= 0; --i) board.unmakeMove(savedPv.entries[i].move);
+}
+
+int SearchEngine::searchRoot(int depth, int alpha, int beta) {
+    rootResult = 0;
+    const bool inCheck = isInCheck(board, static_cast<int>(board.side));
+    PlyRecord& record = board.plyRecords[board.plyCount];
+    record.inCheck = inCheck ? 1 : 0;
+    record.nodeType = NODE_PV;
+
+    MoveList& list = moveLists[0];
+    int count = generateAll(board, list, 0, inCheck);
+    const Move previousBest = savedPv.entries[0].move;
+    int legalMoves = 0;
+    for (int i = 0; i < count; ++i) {
+        MoveEntry& entry = list.entries[i];
+        if (board.makeMove(entry.move)) {
+            ++legalMoves;
+            int score = 0;
+            if (stopState == STOP_NONE && periodicCheck()) score = -quiesce(1, -kMateScore, kMateScore, 1);
+            entry.score = entry.move == previousBest ? 100000 : score;
+        } else {
+            entry.score = -kMateScore;
+        }
+        board.unmakeMove(entry.move);
+    }
+    sortMoves(list, count);
+    count = legalMoves;
+    list.count = static_cast<uint32_t>(count);
+
+    PvRow& pv = pvTable[0];
+    if (legalMoves == 0) {
+        rootResult = 2;
+        emptyRow(pv);
+        return inCheck ? -kMateScore : drawScore;
+    }
+    if (stopState != STOP_NONE) return 0;
+
+    const HashKey key = board.hashKey;
+    int movesSearched = 0;
+    uint32_t bound = BOUND_UPPER;
+    for (int i = 0; i < count && stopState == STOP_NONE; ++i) {
+        const Move move = list.entries[i].move;
+        if (!board.makeMove(move)) {
+            board.unmakeMove(move);
+            continue;
+        }
+        if (rootMoveReporting) onRootMove(move, movesSearched + 1);
+        const bool givesCheck = isInCheck(board, static_cast<int>(board.side));
+        PlyRecord& child = board.plyRecords[board.plyCount];
+        child.inCheck = givesCheck ? 1 : 0;
+        int extension = (givesCheck ? 4 : 0) + moveExtension(move);
+        if (extension > 4) extension = 4;
+        const int newDepth = depth + extension - 4;
+
+        int score;
+        if (movesSearched == 0) {
+            child.nodeType = NODE_PV;
+            score = searchChild(newDepth, alpha, beta, 0, true);
+        } else {
+            child.nodeType = NODE_CUT;
+            score = searchChild(newDepth, alpha, alpha + 1, 0, givesCheck);
+            if (score > alpha && score < beta) {
+                child.nodeType = NODE_PV;
+                score = searchChild(newDepth, alpha, beta, 0, true);
+            }
+        }
+        board.unmakeMove(move);
+        ++movesSearched;
+        if (stopState != STOP_NONE) return 0;
+
+        if (score > alpha) {
+            if (score >= beta) {
+                hashTable.store(key, move, depth, BOUND_LOWER, beta);
+                if (moveCaptured(move) == NO_PIECE && movePromotion(move) == NO_PIECE)
+                    updateKillersAndHistory(move, depth, 0);
+                return beta;
+            }
+            setPvRow(pv, move, score, pvTable[1]);
+            alpha = score;
+            bound = BOUND_EXACT;
+        }
+    }
+    if (stopState != STOP_NONE) return 0;
+    if (movesSearched == 1) rootResult = 1;
+    hashTable.store(key, pv.entries[0].move, depth, bound, alpha);
+    return alpha;
+}
+
+void SearchEngine::iterate() {
+    onSearchBegin();
+    Move bookMove = NO_MOVE;
+    if (bookEnabled && game.gameLength < bookMaxPly) bookMove = openingBook.chooseBookMove(board, scratchMoveList);
+    nodeCount = 0;
+    onSearchPrepared();
+
+    Move bestMove = NO_MOVE;
+    int depth = 1;
+    if (bookMove != NO_MOVE) {
+        // A book move is played as a normal result, whatever the previous
+        // search left in stopState; no reply is predicted.
+        bestMove = bookMove;
+        stopState = STOP_NONE;
+        ponderMove = NO_MOVE;
+    } else {
+        clearSearchTables();
+        setupTimeBudget();
+        rootMoveReporting = 0;
+        double searchTime = 0.0;
+        emptyRow(savedPv);
+        ponderMove = NO_MOVE;
+        int lastScore = 0, mateIterations = 0;
+        int alpha = -kInfiniteWindow, beta = kInfiniteWindow;
+        const int maxIterations = limitMode == LIMIT_DEPTH ? depthLimit : maxDepth;
+
+        while (stopState == STOP_NONE) {
+            PvRow& pv = pvTable[0];
+            emptyRow(pv);
+            const WallTime iterationStart = readWallClock();
+            const int score = searchRoot(4 * depth, alpha, beta);
+            const double iterationTime = elapsedMicroseconds(iterationStart, readWallClock());
+            searchTime += iterationTime;
+            if (searchTime > 1000000.0) rootMoveReporting = 1;
+            if (stopState != STOP_NONE) break;
+
+            const bool inWindow = alpha < score && score < beta;
+            if (inWindow) {
+                alpha = score - kAspirationWindow;
+                beta = score + kAspirationWindow;
+                onIterationDone(depth, pv, nodeCount, searchTime);
+                ++depth;
+                lastScore = score;
+                if (maxIterations < depth) stopState = STOP_PLAY;
+            } else {
+                alpha = -kInfiniteWindow;
+                beta = kInfiniteWindow;
+            }
+            if (limitMode == LIMIT_CLOCK && !pondering) {
+                if (rootResult == 1) {
+                    bestMove = pv.entries[0].move;
+                    ponderMove = secondMove(pv);
+                    stopState = STOP_PLAY;
+                } else if (rootResult == 2) {
+                    stopState = STOP_PLAY;
+                }
+                if (lastScore > kMateThreshold || lastScore < -kMateThreshold) {
+                    ++mateIterations;
+                    if (depth > 6 && mateIterations > 1) stopState = STOP_PLAY;
+                }
+                if (0.6 * iterationTime + searchTime > 0.8 * static_cast<double>(timeBudget)) stopState = STOP_PLAY;
+            }
+            if (inWindow) {
+                bestMove = pv.entries[0].move;
+                ponderMove = secondMove(pv);
+            }
+            savedPv = pv;
+            if (depth > 1) writeBackPv(depth);
+        }
+
+        if (stopState == STOP_ABORT) {
+            searching = 0;
+            onSearchEnd(STOP_ABORT);
+            return;
+        }
+        if (limitMode == LIMIT_DEPTH) {
+            bestMove = pvTable[0].entries[0].move;
+            ponderMove = secondMove(pvTable[0]);
+        }
+        if (depth == 2 && bestMove == NO_MOVE) {
+            const WallTime repeatStart = readWallClock();
+            searchRoot(4, -kInfiniteWindow, kInfiniteWindow);
+            onIterationDone(1, pvTable[0], nodeCount, searchTime + elapsedMicroseconds(repeatStart, readWallClock()));
+        }
+    }
+
+    if (pondering) {
+        pondering = 0;
+        if (stopState == STOP_PONDER) {
+            bestMove = NO_MOVE;
+            if (game.gameLength != 0) gameTakeBack();
+        }
+    }
+    if (bestMove != NO_MOVE && !game.isFull() && board.hasRoomForPly()) {
+        if (board.makeMove(bestMove)) recordGameMove(bestMove);
+        else board.unmakeMove(bestMove);
+    }
+    onSearchEnd(stopState);
+    if (stopState != STOP_PONDER) onGameMoveDone();
+    searching = 0;
+}
+
+}  // namespace tarvok

@@ -1,0 +1,83 @@
+// Time budget for a move and the periodic check that enforces limits and
+// polls standard input during a search.
+#include <sys/time.h>
+
+#include "frontend/input_reader.h"
+#include "search/search_engine.h"
+
+namespace tarvok {
+
+WallTime readWallClock() {
+    timeval now;
+    gettimeofday(&now, nullptr);
+    return {static_cast<int32_t>(now.tv_sec), static_cast<int32_t>(now.tv_usec)};
+}
+
+double elapsedMicroseconds(const WallTime& start, const WallTime& now) {
+    return static_cast<double>(static_cast<int64_t>(now.seconds - start.seconds) * 1000000 +
+                               (now.microseconds - start.microseconds));
+}
+
+void SearchEngine::setupTimeBudget() {
+    checkCounter = 0;
+    stopState = STOP_NONE;
+    switch (limitMode) {
+        case LIMIT_DEPTH:
+            return;
+        case LIMIT_MOVETIME:
+            timeBudget = moveTime;
+            break;
+        case LIMIT_CLOCK: {
+            const int side = static_cast<int>(board.side);
+            const double clock = static_cast<double>(clockTime[side]);
+            double budget;
+            if (movesToGo == 0) {
+                budget = clock * 1000.0 / 40.0;
+                if (clockIncrement[side] > 0) budget += clockIncrement[side] * 1000.0;
+            } else if (movesToGo == 1) {
+                budget = clock * 1000.0 * 0.5;
+            } else {
+                budget = clock * 1000.0 / movesToGo;
+            }
+            // Truncated toward zero; a negative clock gives no time at all.
+            timeBudget = budget <= 0.0 ? 0u : budget >= 4294967295.0 ? kNoTimeLimit : static_cast<uint32_t>(budget);
+            break;
+        }
+        case LIMIT_INFINITE:
+            timeBudget = kNoTimeLimit;
+            break;
+        default:
+            break;
+    }
+    startTime = readWallClock();
+}
+
+bool SearchEngine::inputAvailable() { return standardInput().inputAvailable(); }
+
+int SearchEngine::periodicCheck() {
+    bool intervalElapsed = false;
+    if (++checkCounter >= checkInterval) {
+        checkCounter -= checkInterval;
+        intervalElapsed = true;
+    }
+    if (!pondering && limitMode != LIMIT_DEPTH) {
+        if (limitMode == LIMIT_NODES) {
+            if (nodeCount >= nodeLimit) {
+                stopState = STOP_PLAY;
+                return 0;
+            }
+        } else if (intervalElapsed) {
+            const double elapsed = elapsedMicroseconds(startTime, readWallClock());
+            const auto low = static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(elapsed)));
+            if (low >= timeBudget) {
+                stopState = STOP_PLAY;
+                return 0;
+            }
+        }
+    }
+    if (!intervalElapsed || !inputAvailable()) return 1;
+    pollInput();
+    return stopState == STOP_NONE ? 1 : 0;
+}
+
+}  // namespace tarvok
