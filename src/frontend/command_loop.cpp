@@ -5,6 +5,7 @@
 
 #include "frontend/frontend.h"
 #include "frontend/input_reader.h"
+#include "frontend/protocol_engine.h"
 
 namespace tarvok {
 
@@ -22,11 +23,18 @@ void sendLine(const char* format, ...) {
     std::printf("%s\n", outputLine);
 }
 
-int readAndDispatch() {
-    char* line = frontEnd.inputLine;
-    if (line == nullptr || !standardInput().readLine(line, kInputLineSize)) return 0;
-    if (char* newline = std::strchr(line, '\n')) *newline = '\0';
-    if (line[0] == '\0') return 1;
+bool deferWhileSearching(const char* line) {
+    ProtocolEngine* engine = frontEnd.engine;
+    if (engine == nullptr || !engine->searching) return false;
+    std::snprintf(frontEnd.deferredLine, sizeof frontEnd.deferredLine, "%s", line);
+    frontEnd.hasDeferredLine = 1;
+    if (engine->stopState == STOP_NONE) engine->stopState = engine->pondering ? STOP_PONDER : STOP_PLAY;
+    return true;
+}
+
+namespace {
+
+void dispatchLine(char* line) {
     switch (frontEnd.protocolMode) {
         case PROTOCOL_NONE:
             if (std::strcmp(line, "uci") == 0) {
@@ -46,6 +54,23 @@ int readAndDispatch() {
             if (std::strcmp(line, "quit") == 0) frontEnd.quitRequested = 1;
             else if (!xboardHandleLine(line)) frontEnd.quitRequested = 1;
             break;
+    }
+}
+
+}  // namespace
+
+int readAndDispatch() {
+    char* line = frontEnd.inputLine;
+    if (line == nullptr || !standardInput().readLine(line, kInputLineSize)) return 0;
+    if (char* newline = std::strchr(line, '\n')) *newline = '\0';
+    if (line[0] == '\0') return 1;
+    dispatchLine(line);
+    // Commands held back during a search run once it has ended.
+    while (frontEnd.hasDeferredLine && !frontEnd.quitRequested &&
+           !(frontEnd.engine != nullptr && frontEnd.engine->searching)) {
+        frontEnd.hasDeferredLine = 0;
+        std::memcpy(line, frontEnd.deferredLine, kInputLineSize);
+        dispatchLine(line);
     }
     return 1;
 }

@@ -38,6 +38,10 @@ struct FrontEndState {
     int forceMode = 0;
     int protocolMode = PROTOCOL_NONE;
     int postThinking = 1;
+    // A board-changing command that arrived during a search: the search is
+    // stopped first and the command runs once it has unwound.
+    char deferredLine[4096] = "";
+    int hasDeferredLine = 0;
 };
 
 // The one front-end state of the process.
@@ -50,6 +54,10 @@ void sendLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // One step of the command loop: reads a line and hands it to the protocol
 // handler. Returns 0 when nothing could be read, else 1.
 int readAndDispatch();
+
+// When a search is running, stops it as "stop" would and keeps line to be
+// executed after the search has ended; returns true when it did so.
+bool deferWhileSearching(const char* line);
 
 // Protocol handlers; each returns 0 when the program should end.
 int uciHandleLine(char* line);

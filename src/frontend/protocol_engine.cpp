@@ -1,14 +1,93 @@
 #include "frontend/protocol_engine.h"
 
+#include <cstdio>
+#include <cstring>
+
+#include "board/move_text.h"
 #include "frontend/frontend.h"
+#include "frontend/thinking_output.h"
 
 namespace tarvok {
 
-void ProtocolEngine::onSearchEnd(int) {}
+void ProtocolEngine::onSearchEnd(int stop) {
+    const int mode = frontEnd.protocolMode;
+    char text[kMoveTextSize];
 
-void ProtocolEngine::onIterationDone(int, const PvRow&, uint64_t, double) {}
+    if (stop == STOP_ABORT && frontEnd.newGamePending) {
+        frontEnd.newGamePending = 0;
+        setStartPosition();
+        frontEnd.movesLeft = 40;
+        frontEnd.movesPerSession = 40;
+        frontEnd.userMoveCount = 0;
+        frontEnd.firstGoDone = 0;
+        movesToGo = 40;
+        return;
+    }
 
-void ProtocolEngine::onRootMove(Move, int) {}
+    if (stop == STOP_PONDER) {
+        if (!frontEnd.ponderOption) return;
+        if (mode == PROTOCOL_UCI) {
+            moveToCoordinates(lastMove, text);
+            sendLine("bestmove %s", text);
+        } else if (mode == PROTOCOL_XBOARD) {
+            // The opponent played another move than the one pondered on.
+            if (playMoveText(frontEnd.pendingMove)) {
+                frontEnd.ponderRequested = 0;
+                startSearch(false);
+            }
+        }
+        return;
+    }
+
+    char line[64];
+    moveToCoordinates(lastMove, text);
+    std::snprintf(line, sizeof line, "%s %s", mode == PROTOCOL_UCI ? "bestmove" : "move", text);
+    if (frontEnd.ponderOption) {
+        frontEnd.hintMove = ponderMove;
+        if (mode == PROTOCOL_UCI && frontEnd.hintMove != NO_MOVE) {
+            moveToCoordinates(frontEnd.hintMove, text);
+            std::strncat(line, " ponder ", sizeof line - std::strlen(line) - 1);
+            std::strncat(line, text, sizeof line - std::strlen(line) - 1);
+        }
+    } else {
+        frontEnd.hintMove = NO_MOVE;
+    }
+    if (stop == STOP_PLAY && mode == PROTOCOL_XBOARD && frontEnd.movesPerSession != 0) {
+        if (--frontEnd.movesLeft == 0) frontEnd.movesLeft = frontEnd.movesPerSession;
+    }
+    if (consoleOutput || mode == PROTOCOL_NONE) return;
+    std::printf("%s\n", line);
+
+    if (mode == PROTOCOL_XBOARD && frontEnd.ponderOption) {
+        frontEnd.ponderRequested = 0;
+        if (frontEnd.hintMove != NO_MOVE) {
+            moveToCoordinates(frontEnd.hintMove, text);
+            sendLine("Hint: %s", text);
+            if (playMoveText(text)) {
+                frontEnd.ponderRequested = 1;
+                startSearch(true);
+            }
+        }
+    }
+}
+
+void ProtocolEngine::onIterationDone(int depth, const PvRow& pv, uint64_t nodes, double searchMicroseconds) {
+    if (!frontEnd.postThinking) return;
+    switch (frontEnd.protocolMode) {
+        case PROTOCOL_UCI: printUciThinking(depth, pv, nodes, searchMicroseconds); break;
+        case PROTOCOL_XBOARD: printXboardThinking(depth, pv, nodes, searchMicroseconds); break;
+        default:
+            if (consoleOutput) printConsoleThinking(depth, pv, nodes, searchMicroseconds);
+            break;
+    }
+}
+
+void ProtocolEngine::onRootMove(Move move, int number) {
+    if (!frontEnd.postThinking || frontEnd.protocolMode != PROTOCOL_UCI) return;
+    char text[kMoveTextSize];
+    moveToCoordinates(move, text);
+    sendLine("info currmove %s currmovenumber %d", text, number);
+}
 
 // Executes one command line that arrived during the search; the end of input
 // stops the search as "quit" would.

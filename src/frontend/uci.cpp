@@ -1,10 +1,242 @@
-// UCI protocol handler.
+// UCI protocol handler: one command line at a time, from the command loop or
+// from the search's input poll.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
+#include "frontend/config_file.h"
 #include "frontend/frontend.h"
+#include "frontend/input_reader.h"
+#include "frontend/protocol_engine.h"
+#include "tools/perft.h"
 
 namespace tarvok {
 
-int uciHandleLine(char* line) { return std::strcmp(line, "quit") != 0; }
+namespace {
+
+constexpr const char* kStartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+
+bool startsWith(const char* text, const char* prefix) { return std::strncmp(text, prefix, std::strlen(prefix)) == 0; }
+
+// Base-10 value of the text up to the next blank (0 without digits).
+long long readValue(const char* text) { return std::strtoll(text, nullptr, 10); }
+
+// The word after the current one, or the end of the text.
+const char* nextWord(const char* text) {
+    const char* blank = std::strchr(text, ' ');
+    return blank ? blank + 1 : text + std::strlen(text);
+}
+
+void identifyAndCreateEngine() {
+    sendLine("id name %s %s %s", kEngineName, kVersion, frontEnd.platformName);
+    sendLine("id author %s", kAuthor);
+    std::printf("%s\n", "option name Hash type spin default 32 min 4 max 4096");
+    std::printf("%s\n", "option name Ponder type check default false");
+    std::printf("%s\n", "option name OwnBook type check default false");
+    std::printf("%s\n", "option name Book File type string default tarvokopenbook.bin");
+    std::printf("%s\n", "option name Clear Hash type button");
+    // A second "uci" starts afresh: the previous engine is released first.
+    if (frontEnd.engine != nullptr) {
+        frontEnd.engine->release();
+        delete frontEnd.engine;
+    }
+    frontEnd.engine = new ProtocolEngine();
+    ProtocolEngine& engine = *frontEnd.engine;
+    engine.setHashSize(32);
+    engine.setStartPosition();
+    int book = 0;
+    iniGetInt(kConfigFileName, "Engine", "Book", book);
+    if (book == 1) {
+        char fileName[kConfigValueSize];
+        if (iniGetString(kConfigFileName, "Engine", "BookFile", fileName))
+            std::snprintf(frontEnd.bookFileName, sizeof frontEnd.bookFileName, "%s", fileName);
+        frontEnd.ownBook = 1;
+        engine.enableBook(frontEnd.bookFileName);
+    }
+    std::printf("%s\n", "uciok");
+}
+
+void parseGo(ProtocolEngine& engine, const char* text) {
+    frontEnd.ponderRequested = 0;
+    engine.movesToGo = 0;
+    const char* word = text;
+    while (*word != '\0') {
+        const char* value = nullptr;
+        if (startsWith(word, "infinite")) {
+            engine.setLimit(LIMIT_INFINITE, 0);
+        } else if (startsWith(word, "ponder")) {
+            frontEnd.ponderRequested = 1;
+        } else if (startsWith(word, "depth ")) {
+            value = word + 6;
+            engine.setLimit(LIMIT_DEPTH, static_cast<int32_t>(readValue(value)));
+        } else if (startsWith(word, "nodes ")) {
+            value = word + 6;
+            engine.setLimit(LIMIT_NODES, static_cast<int32_t>(readValue(value)));
+        } else if (startsWith(word, "movetime ")) {
+            value = word + 9;
+            long long microseconds = readValue(value) * 1000;
+            if (microseconds < 0) microseconds = 0;
+            if (microseconds > UINT32_MAX) microseconds = UINT32_MAX;
+            engine.setLimit(LIMIT_MOVETIME, microseconds);
+        } else if (startsWith(word, "movestogo ")) {
+            value = word + 10;
+            engine.movesToGo = static_cast<int32_t>(readValue(value));
+            engine.setLimit(LIMIT_CLOCK, 0);
+        } else if (startsWith(word, "wtime ")) {
+            value = word + 6;
+            engine.clockTime[WHITE] = static_cast<float>(readValue(value));
+            engine.setLimit(LIMIT_CLOCK, 0);
+        } else if (startsWith(word, "btime ")) {
+            value = word + 6;
+            engine.clockTime[BLACK] = static_cast<float>(readValue(value));
+            engine.setLimit(LIMIT_CLOCK, 0);
+        } else if (startsWith(word, "winc ")) {
+            value = word + 5;
+            engine.clockIncrement[WHITE] = static_cast<int32_t>(readValue(value));
+        } else if (startsWith(word, "binc ")) {
+            value = word + 5;
+            engine.clockIncrement[BLACK] = static_cast<int32_t>(readValue(value));
+        }
+        word = nextWord(value != nullptr ? value : word);
+    }
+}
+
+// Plays the blank-separated coordinate moves; words that are not legal moves
+// are skipped.
+void playMoveWords(ProtocolEngine& engine, const char* words) {
+    while (*words != '\0') {
+        const char* end = std::strchr(words, ' ');
+        const size_t length = end ? static_cast<size_t>(end - words) : std::strlen(words);
+        if (length > 0 && length <= 5) {
+            char move[8];
+            std::memcpy(move, words, length);
+            move[length] = '\0';
+            engine.playMoveText(move);
+        }
+        words = end ? end + 1 : words + length;
+    }
+}
+
+void setPosition(ProtocolEngine& engine, const char* text) {
+    if (startsWith(text, "fen ")) {
+        const char* fen = text + 4;
+        const char* moves = std::strstr(fen, "moves ");
+        char fenText[kInputLineSize];
+        const size_t length = moves ? static_cast<size_t>(moves - fen) : std::strlen(fen);
+        std::memcpy(fenText, fen, length);
+        fenText[length] = '\0';
+        if (!engine.setFromFen(fenText)) return;
+        if (moves) playMoveWords(engine, moves + 6);
+    } else if (startsWith(text, "startpos")) {
+        engine.setFromFen(kStartFen);
+        const char* rest = text + 8;
+        if (startsWith(rest, " moves ")) playMoveWords(engine, rest + 7);
+    }
+}
+
+void reportBookLoad(ProtocolEngine& engine) {
+    if (!engine.enableBook(frontEnd.bookFileName)) sendLine("info string book file not found");
+}
+
+void setOption(ProtocolEngine& engine, const char* text) {
+    if (!startsWith(text, "name ")) return;
+    text += 5;
+    if (startsWith(text, "Hash ")) {
+        if (startsWith(text + 5, "value ")) {
+            const long long requested = readValue(text + 11);
+            engine.setHashSize(requested > INT32_MAX ? INT32_MAX : requested < 0 ? 0 : static_cast<int>(requested));
+        }
+    } else if (startsWith(text, "Ponder ")) {
+        if (!startsWith(text + 7, "value ")) return;
+        if (std::strcmp(text + 13, "true") == 0) {
+            engine.ponderEnabled = 1;
+            frontEnd.ponderOption = 1;
+        } else {
+            engine.ponderEnabled = 0;
+            engine.pondering = 0;
+            frontEnd.ponderOption = 0;
+            engine.ponderMove = NO_MOVE;
+        }
+    } else if (startsWith(text, "OwnBook ")) {
+        if (!startsWith(text + 8, "value ")) return;
+        if (std::strcmp(text + 14, "true") == 0) {
+            frontEnd.ownBook = 1;
+            reportBookLoad(engine);
+        } else {
+            frontEnd.ownBook = 0;
+            engine.disableBook();
+        }
+    } else if (startsWith(text, "Book File ")) {
+        if (!startsWith(text + 10, "value ")) return;
+        std::snprintf(frontEnd.bookFileName, sizeof frontEnd.bookFileName, "%s", text + 16);
+        if (frontEnd.ownBook) reportBookLoad(engine);
+    } else if (startsWith(text, "Clear ")) {
+        if (startsWith(text + 6, "Hash")) engine.clearHash();
+    }
+}
+
+// Options that replace the hash table while a search runs it are held back.
+bool optionTouchesSearch(const char* line) {
+    return startsWith(line, "setoption name Hash ") || startsWith(line, "setoption name Clear ");
+}
+
+}  // namespace
+
+int uciHandleLine(char* line) {
+    ProtocolEngine* engine = frontEnd.engine;
+    // Commands that would change the board, the tables or the engine under a
+    // running search stop it first and run after it.
+    if (startsWith(line, "go ") || std::strcmp(line, "uci") == 0 || startsWith(line, "position ") ||
+        startsWith(line, "perft") || startsWith(line, "divide") || optionTouchesSearch(line)) {
+        if (deferWhileSearching(line)) return 1;
+    }
+
+    if (startsWith(line, "go ")) {
+        if (engine == nullptr) return 1;
+        parseGo(*engine, line + 3);
+        engine->startSearch(frontEnd.ponderRequested != 0);
+    } else if (std::strcmp(line, "ponderhit") == 0) {
+        if (engine == nullptr) return 1;
+        engine->pondering = 0;
+        engine->checkCounter = engine->checkInterval;
+        engine->checkNow();
+    } else if (std::strcmp(line, "quit") == 0) {
+        if (engine != nullptr) {
+            frontEnd.ponderOption = 0;
+            frontEnd.hintMove = NO_MOVE;
+            if (engine->searching) engine->stopState = STOP_ABORT;
+        }
+        return 0;
+    } else if (std::strcmp(line, "uci") == 0) {
+        identifyAndCreateEngine();
+    } else if (std::strcmp(line, "isready") == 0) {
+        std::printf("%s\n", "readyok");
+    } else if (std::strcmp(line, "ucinewgame") == 0) {
+        if (engine == nullptr) return 1;
+        frontEnd.hintMove = NO_MOVE;
+        if (engine->searching) {
+            engine->stopState = STOP_ABORT;
+            frontEnd.newGamePending = 1;
+        } else {
+            engine->setStartPosition();
+        }
+    } else if (std::strcmp(line, "stop") == 0) {
+        if (engine != nullptr && engine->searching) engine->stopState = engine->pondering ? STOP_PONDER : STOP_PLAY;
+    } else if (startsWith(line, "perft") || startsWith(line, "divide")) {
+        const char* blank = std::strchr(line, ' ');
+        if (blank == nullptr || engine == nullptr) return 1;
+        const int depth = static_cast<int>(readValue(blank + 1));
+        if (startsWith(line, "perft")) perftCommand(*engine, depth);
+        else divideCommand(*engine, depth);
+    } else if (startsWith(line, "debug ")) {
+        // Accepted without effect.
+    } else if (startsWith(line, "position ")) {
+        if (engine != nullptr) setPosition(*engine, line + 9);
+    } else if (startsWith(line, "setoption ")) {
+        if (engine != nullptr) setOption(*engine, line + 10);
+    }
+    return 1;
+}
 
 }  // namespace tarvok
