@@ -1,0 +1,17 @@
+// Field-by-field comparison of two Boards for tests (no memcmp: the structs
+// have padding). Only the live parts of the PlyRecord stack and keyHistory
+// are compared.
+//
+//   EXPECT_TRUE(sameBoard(before, after));
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "board/board.h"
+
+namespace tarvok::test {
+
+// Success, or a failure naming the first field that differs.
+::testing::AssertionResult sameBoard(const Board& expected, const Board& actual);
+
+}  // namespace tarvok::test
