@@ -23,16 +23,28 @@ void sendLine(const char* format, ...) {
     std::printf("%s\n", outputLine);
 }
 
-bool deferWhileSearching(const char* line) {
+bool deferWhileSearching(const char* line, int stop) {
     ProtocolEngine* engine = frontEnd.engine;
     if (engine == nullptr || !engine->searching) return false;
     std::snprintf(frontEnd.deferredLine, sizeof frontEnd.deferredLine, "%s", line);
     frontEnd.hasDeferredLine = 1;
-    if (engine->stopState == STOP_NONE) engine->stopState = engine->pondering ? STOP_PONDER : STOP_PLAY;
+    if (stop != STOP_NONE) engine->stopState = stop;
+    else if (engine->stopState == STOP_NONE) engine->stopState = engine->pondering ? STOP_PONDER : STOP_PLAY;
     return true;
 }
 
 namespace {
+
+// Ends pondering and aborts a running search, before the program ends.
+void stopForQuit() {
+    ProtocolEngine* engine = frontEnd.engine;
+    if (engine == nullptr) return;
+    engine->ponderEnabled = 0;
+    engine->pondering = 0;
+    engine->ponderMove = NO_MOVE;
+    frontEnd.ponderOption = 0;
+    if (engine->searching) engine->stopState = STOP_ABORT;
+}
 
 void dispatchLine(char* line) {
     switch (frontEnd.protocolMode) {
@@ -51,7 +63,10 @@ void dispatchLine(char* line) {
             if (!uciHandleLine(line)) frontEnd.quitRequested = 1;
             break;
         default:
-            if (std::strcmp(line, "quit") == 0) frontEnd.quitRequested = 1;
+            if (std::strcmp(line, "quit") == 0) {
+                stopForQuit();
+                frontEnd.quitRequested = 1;
+            }
             else if (!xboardHandleLine(line)) frontEnd.quitRequested = 1;
             break;
     }
@@ -90,6 +105,12 @@ int runInteractiveMode() {
     while (!frontEnd.quitRequested) {
         // The end of standard input ends the program as "quit" does.
         if (!readAndDispatch()) frontEnd.quitRequested = 1;
+    }
+    if (frontEnd.engine != nullptr) {
+        stopForQuit();
+        frontEnd.engine->release();
+        delete frontEnd.engine;
+        frontEnd.engine = nullptr;
     }
     std::free(frontEnd.inputLine);
     frontEnd.inputLine = nullptr;

@@ -42,6 +42,17 @@ struct FrontEndState {
     // stopped first and the command runs once it has unwound.
     char deferredLine[4096] = "";
     int hasDeferredLine = 0;
+    // XBoard: clocks as "time" (the engine's) and "otim" (the opponent's)
+    // gave them, in milliseconds; negative until given. They are put on the
+    // side to move and the other side when the engine starts a search.
+    float engineClock = -1.0f;
+    float opponentClock = -1.0f;
+    // XBoard analysis: running, and the limits in force before it began.
+    int analyzing = 0;
+    int savedLimitMode = 0;
+    int32_t savedDepthLimit = 0;
+    uint32_t savedMoveTime = 0;
+    uint64_t savedNodeLimit = 0;
 };
 
 // The one front-end state of the process.
@@ -57,7 +68,11 @@ int readAndDispatch();
 
 // When a search is running, stops it as "stop" would and keeps line to be
 // executed after the search has ended; returns true when it did so.
-bool deferWhileSearching(const char* line);
+bool deferWhileSearching(const char* line, int stop = 0);
+
+// XBoard: puts the clocks given by "time" and "otim" on the engine (side to
+// move) and its opponent before a search.
+void applyXboardClocks();
 
 // Protocol handlers; each returns 0 when the program should end.
 int uciHandleLine(char* line);

@@ -13,7 +13,10 @@ void ProtocolEngine::onSearchEnd(int stop) {
     const int mode = frontEnd.protocolMode;
     char text[kMoveTextSize];
 
-    if (stop == STOP_ABORT && frontEnd.newGamePending) {
+    // An aborted search has no result: it announces nothing (a GUI would take
+    // the last game move for the engine's answer).
+    if (stop == STOP_ABORT && !frontEnd.newGamePending) return;
+    if (stop == STOP_ABORT) {
         frontEnd.newGamePending = 0;
         setStartPosition();
         frontEnd.movesLeft = 40;
@@ -33,6 +36,7 @@ void ProtocolEngine::onSearchEnd(int stop) {
             // The opponent played another move than the one pondered on.
             if (playMoveText(frontEnd.pendingMove)) {
                 frontEnd.ponderRequested = 0;
+                applyXboardClocks();
                 startSearch(false);
             }
         }
@@ -65,6 +69,7 @@ void ProtocolEngine::onSearchEnd(int stop) {
             sendLine("Hint: %s", text);
             if (playMoveText(text)) {
                 frontEnd.ponderRequested = 1;
+                applyXboardClocks();
                 startSearch(true);
             }
         }
