@@ -1,5 +1,6 @@
 #include "frontend/command_line.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +26,15 @@ void printHelp() {
 // Base-10 value of the leading digits (with an optional sign), 0 without any.
 int readNumber(const char* text) { return static_cast<int>(std::strtol(text, nullptr, 10)); }
 
+// As readNumber, held at the int range, so that a huge number of seconds
+// stays huge rather than wrapping round to a small or negative one.
+int readSeconds(const char* text) {
+    const long value = std::strtol(text, nullptr, 10);
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return static_cast<int>(value);
+}
+
 }  // namespace
 
 int runCommandLine(int argc, char** argv) {
@@ -35,6 +45,9 @@ int runCommandLine(int argc, char** argv) {
     }
     if (argc >= 2) {
         const char* option = argv[1];
+        if (std::strcmp(option, "-testsuite") == 0 && (argc == 3 || argc == 4))
+            return runTestSuiteMode(argv[2], argc == 4 ? readSeconds(argv[3]) : 5);
+        if (std::strcmp(option, "-evalsuite") == 0 && argc == 3) return runEvalSuiteMode(argv[2]);
         const bool perft = std::strcmp(option, "-perft") == 0;
         const bool divide = std::strcmp(option, "-divide") == 0;
         if (perft || divide) {

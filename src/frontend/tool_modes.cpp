@@ -6,15 +6,23 @@
 #include "frontend/frontend.h"
 #include "frontend/protocol_engine.h"
 #include "tools/perft.h"
+#include "tools/test_suite.h"
 
 namespace tarvok {
 
 namespace {
 
+// The suites' engine reads no commands: input waiting on standard input (or
+// its end, as with </dev/null) is left alone instead of aborting the
+// searches, which would spoil every result that follows.
+class SuiteEngine final : public ProtocolEngine {
+   public:
+    void pollInput() override {}
+};
+
 // A tool's engine, sized from the configuration and set to a new game. It
 // lives until the process ends.
-ProtocolEngine* createToolEngine(int hashMegabytes) {
-    auto* engine = new ProtocolEngine();
+ProtocolEngine* createToolEngine(int hashMegabytes, ProtocolEngine* engine = new ProtocolEngine()) {
     frontEnd.engine = engine;
     engine->setHashSize(hashMegabytes);
     engine->setStartPosition();
@@ -38,6 +46,21 @@ int runCounting(int depth, const char* fen, void (*command)(SearchEngine&, int))
 }
 
 }  // namespace
+
+int runTestSuiteMode(const char* fileName, int seconds) {
+    ProtocolEngine* engine = createToolEngine(configuredHash(), new SuiteEngine());
+    // Saturates at the longest time the limit can hold (about 71 minutes).
+    int64_t microseconds = seconds < 0 ? 5000000 : static_cast<int64_t>(seconds) * 1000000;
+    if (microseconds > static_cast<int64_t>(kNoTimeLimit)) microseconds = kNoTimeLimit;
+    engine->setLimit(LIMIT_MOVETIME, microseconds);
+    return runTestSuite(*engine, fileName);
+}
+
+int runEvalSuiteMode(const char* fileName) {
+    ProtocolEngine* engine = createToolEngine(configuredHash(), new SuiteEngine());
+    engine->setLimit(LIMIT_MOVETIME, 10000000);
+    return runEvalSuite(*engine, fileName);
+}
 
 int runPerftMode(int depth, const char* fen) { return runCounting(depth, fen, perftCommand); }
 
