@@ -18,9 +18,13 @@ char outputLine[kInputLineSize];
 void sendLine(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    std::vsnprintf(outputLine, sizeof outputLine, format, args);
+    const int written = std::vsnprintf(outputLine, sizeof outputLine - 1, format, args);
     va_end(args);
-    std::printf("%s\n", outputLine);
+    size_t length = written < 0 ? 0 : static_cast<size_t>(written);
+    if (length > sizeof outputLine - 2) length = sizeof outputLine - 2;
+    // One write per line, newline included, so a GUI never sees half a line.
+    outputLine[length] = '\n';
+    std::fwrite(outputLine, 1, length + 1, stdout);
 }
 
 bool deferWhileSearching(const char* line, int stop) {

@@ -22,6 +22,12 @@ class InputReader {
     // the end of input, or data waiting on the descriptor (zero time-out).
     bool inputAvailable();
     bool atEnd() const { return ended_ && length_ == 0; }
+    // Forgets buffered data and reads from descriptor from now on.
+    void reset(int descriptor) {
+        descriptor_ = descriptor;
+        start_ = length_ = 0;
+        ended_ = false;
+    }
 
    private:
     bool hasCompleteLine(int size) const;

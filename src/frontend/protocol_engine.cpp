@@ -60,7 +60,7 @@ void ProtocolEngine::onSearchEnd(int stop) {
         if (--frontEnd.movesLeft == 0) frontEnd.movesLeft = frontEnd.movesPerSession;
     }
     if (consoleOutput || mode == PROTOCOL_NONE) return;
-    std::printf("%s\n", line);
+    sendLine("%s", line);
 
     if (mode == PROTOCOL_XBOARD && frontEnd.ponderOption) {
         frontEnd.ponderRequested = 0;

@@ -31,11 +31,11 @@ const char* nextWord(const char* text) {
 void identifyAndCreateEngine() {
     sendLine("id name %s %s %s", kEngineName, kVersion, frontEnd.platformName);
     sendLine("id author %s", kAuthor);
-    std::printf("%s\n", "option name Hash type spin default 32 min 4 max 4096");
-    std::printf("%s\n", "option name Ponder type check default false");
-    std::printf("%s\n", "option name OwnBook type check default false");
-    std::printf("%s\n", "option name Book File type string default tarvokopenbook.bin");
-    std::printf("%s\n", "option name Clear Hash type button");
+    sendLine("%s", "option name Hash type spin default 32 min 4 max 4096");
+    sendLine("%s", "option name Ponder type check default false");
+    sendLine("%s", "option name OwnBook type check default false");
+    sendLine("%s", "option name Book File type string default tarvokopenbook.bin");
+    sendLine("%s", "option name Clear Hash type button");
     // A second "uci" starts afresh: the previous engine is released first.
     if (frontEnd.engine != nullptr) {
         frontEnd.engine->release();
@@ -54,7 +54,7 @@ void identifyAndCreateEngine() {
         frontEnd.ownBook = 1;
         engine.enableBook(frontEnd.bookFileName);
     }
-    std::printf("%s\n", "uciok");
+    sendLine("%s", "uciok");
 }
 
 void parseGo(ProtocolEngine& engine, const char* text) {
@@ -211,7 +211,7 @@ int uciHandleLine(char* line) {
     } else if (std::strcmp(line, "uci") == 0) {
         identifyAndCreateEngine();
     } else if (std::strcmp(line, "isready") == 0) {
-        std::printf("%s\n", "readyok");
+        sendLine("%s", "readyok");
     } else if (std::strcmp(line, "ucinewgame") == 0) {
         if (engine == nullptr) return 1;
         frontEnd.hintMove = NO_MOVE;

@@ -181,7 +181,10 @@ int xboardHandleLine(char* line) {
             deferWhileSearching(line, STOP_ABORT);
             return 1;
         }
-        if (changesBoardOrTables(line) && deferWhileSearching(line)) return 1;
+        const bool ponderReply =
+            frontEnd.ponderOption && frontEnd.ponderRequested && frontEnd.hintMove != NO_MOVE && looksLikeMove(line);
+        if ((changesBoardOrTables(line) || (looksLikeMove(line) && !ponderReply)) && deferWhileSearching(line))
+            return 1;
     }
     const bool restartAnalysis = frontEnd.analyzing && engine != nullptr && changesAnalysedPosition(line);
 

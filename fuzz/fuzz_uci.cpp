@@ -1,0 +1,6 @@
+// A stream of UCI lines against a live engine.
+#include "fuzz/protocol_stream.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    return tarvok::fuzz::runProtocolStream("uci", data, size);
+}
