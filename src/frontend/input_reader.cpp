@@ -49,8 +49,8 @@ bool InputReader::readLine(char* line, int size) {
 }
 
 bool InputReader::inputAvailable() {
-    if (length_ > 0 && (ended_ || hasCompleteLine(kInputLineSize))) return true;
-    if (ended_) return false;
+    // At the end of input a read does not block either: it reports the end.
+    if (ended_ || (length_ > 0 && hasCompleteLine(kInputLineSize))) return true;
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(descriptor_, &readable);
@@ -59,7 +59,7 @@ bool InputReader::inputAvailable() {
     // Data (or the end of input) is waiting; pull it in so that a partial
     // line is not mistaken for a complete one.
     fill();
-    return length_ > 0 ? (ended_ || hasCompleteLine(kInputLineSize)) : ended_;
+    return ended_ || hasCompleteLine(kInputLineSize);
 }
 
 InputReader& standardInput() {

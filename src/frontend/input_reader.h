@@ -18,8 +18,8 @@ class InputReader {
     // piece without newline or the end of input arrives; returns false only
     // when nothing could be read.
     bool readLine(char* line, int size);
-    // True when readLine would not block: a buffered line, buffered data at
-    // the end of input, or data waiting on the descriptor (zero time-out).
+    // True when readLine would not block: a buffered line, the end of input,
+    // or data waiting on the descriptor (zero time-out).
     bool inputAvailable();
     bool atEnd() const { return ended_ && length_ == 0; }
     // Forgets buffered data and reads from descriptor from now on.

@@ -34,7 +34,8 @@ void ProtocolEngine::onSearchEnd(int stop) {
             sendLine("bestmove %s", text);
         } else if (mode == PROTOCOL_XBOARD) {
             // The opponent played another move than the one pondered on.
-            if (playMoveText(frontEnd.pendingMove)) {
+            // A command held back during the ponder search runs first.
+            if (playMoveText(frontEnd.pendingMove) && !frontEnd.hasDeferredLine) {
                 frontEnd.ponderRequested = 0;
                 applyXboardClocks();
                 startSearch(false);
@@ -62,7 +63,8 @@ void ProtocolEngine::onSearchEnd(int stop) {
     if (consoleOutput || mode == PROTOCOL_NONE) return;
     sendLine("%s", line);
 
-    if (mode == PROTOCOL_XBOARD && frontEnd.ponderOption) {
+    // No pondering while a command held back during the search waits to run.
+    if (mode == PROTOCOL_XBOARD && frontEnd.ponderOption && !frontEnd.hasDeferredLine) {
         frontEnd.ponderRequested = 0;
         if (frontEnd.hintMove != NO_MOVE) {
             moveToCoordinates(frontEnd.hintMove, text);
