@@ -48,6 +48,9 @@ int runCommandLine(int argc, char** argv) {
         if (std::strcmp(option, "-testsuite") == 0 && (argc == 3 || argc == 4))
             return runTestSuiteMode(argv[2], argc == 4 ? readSeconds(argv[3]) : 5);
         if (std::strcmp(option, "-evalsuite") == 0 && argc == 3) return runEvalSuiteMode(argv[2]);
+        // The book builder's result does not matter: the interactive mode follows.
+        if (std::strcmp(option, "-buildbook") == 0 && argc == 6)
+            runBuildBookMode(argv[2], argv[3], readNumber(argv[4]), readNumber(argv[5]));
         const bool perft = std::strcmp(option, "-perft") == 0;
         const bool divide = std::strcmp(option, "-divide") == 0;
         if (perft || divide) {

@@ -5,6 +5,7 @@
 #include "frontend/config_file.h"
 #include "frontend/frontend.h"
 #include "frontend/protocol_engine.h"
+#include "book/book_builder.h"
 #include "tools/perft.h"
 #include "tools/test_suite.h"
 
@@ -65,5 +66,10 @@ int runEvalSuiteMode(const char* fileName) {
 int runPerftMode(int depth, const char* fen) { return runCounting(depth, fen, perftCommand); }
 
 int runDivideMode(int depth, const char* fen) { return runCounting(depth, fen, divideCommand); }
+
+int runBuildBookMode(const char* pgnFile, const char* bookFile, int depth, int count) {
+    ProtocolEngine* engine = createToolEngine(128);
+    return buildBook(*engine, pgnFile, bookFile, depth, count);
+}
 
 }  // namespace tarvok

@@ -9,5 +9,8 @@ int runTestSuiteMode(const char* fileName, int seconds);
 int runEvalSuiteMode(const char* fileName);
 int runPerftMode(int depth, const char* fen);
 int runDivideMode(int depth, const char* fen);
+// Builds an opening book from a PGN file (128 MB hash, no configuration
+// file); the caller goes on into the interactive mode.
+int runBuildBookMode(const char* pgnFile, const char* bookFile, int depth, int count);
 
 }  // namespace tarvok
