@@ -81,12 +81,13 @@ TEST(EpdLineTest, OtherLayoutsGiveEmptyOrShiftedFields) {
 }
 
 TEST(EpdLineTest, ScanGoesOnBehindTheIdentifier) {
-    const auto ops = operationsOf("p bm e4; id \"one\"; bm d4; id \"two\"; id \"bm\"");
+    // A "bm" inside an identifier is not taken for another operation.
+    const auto ops = operationsOf("p bm e4; id \"one\"; bm d4; id \"two bm\"; c0 \"x\";");
     ASSERT_EQ(ops.size(), 2u);
     EXPECT_STREQ(ops[0].identifier, "one");
     EXPECT_EQ(ops[1].position, "p bm e4; id \"one\"; ");
     EXPECT_STREQ(ops[1].bestMoves, "d4");
-    EXPECT_STREQ(ops[1].identifier, "two");
+    EXPECT_STREQ(ops[1].identifier, "two bm");
 }
 
 TEST(MirrorPositionTest, ExchangesColoursSideAndRights) {
