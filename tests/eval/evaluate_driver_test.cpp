@@ -123,16 +123,5 @@ TEST_F(EvalDriver, LazyExitComparisonsAreStrict) {
     EXPECT_EQ(t.exit, EVAL_EXIT_FULL);
 }
 
-TEST_F(EvalDriver, PlainAndTermEntryPointsAgree) {
-    const char* positions[] = {kStart, kQueenUp, "r2qk2r/8/8/8/8/6K1/8/R2Q3R w - - 0 1",
-                               "8/8/8/4k3/3q4/8/8/3NK3 w - - 0 1"};
-    for (const char* fen : positions) {
-        ASSERT_TRUE(board.setFromFen(fen));
-        EvalTerms t{};
-        for (int lazy = 0; lazy <= 1; ++lazy)
-            EXPECT_EQ(evaluate(board, -100, 100, lazy), evaluateWithTerms(board, -100, 100, lazy, t)) << fen;
-    }
-}
-
 }  // namespace
 }  // namespace tarvok::test

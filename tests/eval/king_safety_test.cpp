@@ -48,6 +48,10 @@ TEST_F(EvalKingSafety, ScalingTruncatesTowardZero) {
     EXPECT_EQ(board.stage, 1u);
     EXPECT_EQ(t.kingSafety[WHITE], -19);
     EXPECT_EQ(t.kingSafety[BLACK], -11);
+    // A front pawn still on its first rank (h1) does not shelter: 25,
+    // -25 * 800 / 4075 = -4.
+    t = termsOf("4k3/pppppppp/8/8/8/8/5PP1/R1BQR1KP w - - 0 1");
+    EXPECT_EQ(t.kingSafety[WHITE], -4);
 }
 
 TEST_F(EvalKingSafety, EndgameZoneIsUnscaledAndHasNoShelter) {
