@@ -12,6 +12,8 @@ Bitboard pawnAttacks[2][64];
 Bitboard knightAttacks[64];
 Bitboard kingAttacks[64];
 uint8_t lineType[64][64];
+Bitboard betweenSquares[64][64];
+Bitboard lineThrough[64][64];
 MagicEntry bishopMagics[64];
 MagicEntry rookMagics[64];
 
@@ -103,6 +105,19 @@ void initAttackTables() {
     for (Bitboard& b : rookStore) b = 0;
     fillSlider(bishopMagics, bishopStore, kBishopMagicConstants, false);
     fillSlider(rookMagics, rookStore, kRookMagicConstants, true);
+    for (int a = 0; a < 64; ++a) {
+        for (int b = 0; b < 64; ++b) {
+            betweenSquares[a][b] = lineThrough[a][b] = 0;
+            const int line = lineType[a][b];
+            if (line == LINE_NONE) continue;
+            const bool rook = line == LINE_FILE || line == LINE_RANK;
+            const Bitboard fromA = rook ? rookAttacks(a, 0) : bishopAttacks(a, 0);
+            const Bitboard fromB = rook ? rookAttacks(b, 0) : bishopAttacks(b, 0);
+            betweenSquares[a][b] = (rook ? rookAttacks(a, squareBit[b]) & rookAttacks(b, squareBit[a])
+                                         : bishopAttacks(a, squareBit[b]) & bishopAttacks(b, squareBit[a]));
+            lineThrough[a][b] = ((fromA & fromB) | squareBit[a] | squareBit[b]);
+        }
+    }
 }
 
 }  // namespace tarvok

@@ -36,6 +36,10 @@ extern Bitboard pawnAttacks[2][64];
 extern Bitboard knightAttacks[64];
 extern Bitboard kingAttacks[64];
 extern uint8_t lineType[64][64];
+// Squares strictly between two squares on a common line, and the whole line
+// through both (edge to edge); empty when they share no line.
+extern Bitboard betweenSquares[64][64];
+extern Bitboard lineThrough[64][64];
 extern MagicEntry bishopMagics[64];
 extern MagicEntry rookMagics[64];
 

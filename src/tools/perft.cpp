@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "board/legal_count.h"
 #include "board/move_text.h"
 #include "board/movegen.h"
 #include "frontend/frontend.h"
@@ -39,13 +40,15 @@ int divideEntries = 0;
 }  // namespace
 
 uint64_t perftCount(Board& board, MoveList* lists, int depth) {
-    MoveList& list = lists[depth > 0 ? depth : 0];
+    // The last ply is counted without making its moves.
+    if (depth < 2) return static_cast<uint64_t>(countLegalMovesFast(board));
+    MoveList& list = lists[depth];
     const int count = generateNode(board, list);
     if (count == 0) return 0;
     uint64_t total = 0;
     for (int i = 0; i < count; ++i) {
         const Move move = list.entries[i].move;
-        if (board.makeMove(move)) total += depth < 2 ? 1 : perftCount(board, lists, depth - 1);
+        if (board.makeMove(move)) total += perftCount(board, lists, depth - 1);
         board.unmakeMove(move);
     }
     return total;
