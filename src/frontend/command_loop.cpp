@@ -33,8 +33,17 @@ bool deferWhileSearching(const char* line, int stop) {
     std::snprintf(frontEnd.deferredLine, sizeof frontEnd.deferredLine, "%s", line);
     frontEnd.hasDeferredLine = 1;
     if (stop != STOP_NONE) engine->stopState = stop;
+    else if (engine->stopState == STOP_NONE && frontEnd.protocolMode == PROTOCOL_UCI) stopUciSearch(*engine);
     else if (engine->stopState == STOP_NONE) engine->stopState = engine->pondering ? STOP_PONDER : STOP_PLAY;
     return true;
+}
+
+void stopUciSearch(ProtocolEngine& engine) {
+    // The position of a UCI ponder search is the GUI's own, the expected move
+    // included: the search ends as a normal one and names its best move, and
+    // the GUI's move stays on the board.
+    engine.pondering = 0;
+    engine.stopState = STOP_PLAY;
 }
 
 namespace {

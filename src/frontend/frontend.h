@@ -70,6 +70,10 @@ int readAndDispatch();
 // executed after the search has ended; returns true when it did so.
 bool deferWhileSearching(const char* line, int stop = 0);
 
+// UCI "stop": ends the running search, a ponder search included, with its
+// best move.
+void stopUciSearch(ProtocolEngine& engine);
+
 // XBoard: puts the clocks given by "time" and "otim" on the engine (side to
 // move) and its opponent before a search.
 void applyXboardClocks();

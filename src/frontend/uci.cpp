@@ -222,7 +222,7 @@ int uciHandleLine(char* line) {
             engine->setStartPosition();
         }
     } else if (std::strcmp(line, "stop") == 0) {
-        if (engine != nullptr && engine->searching) engine->stopState = engine->pondering ? STOP_PONDER : STOP_PLAY;
+        if (engine != nullptr && engine->searching) stopUciSearch(*engine);
     } else if (startsWith(line, "perft") || startsWith(line, "divide")) {
         const char* blank = std::strchr(line, ' ');
         if (blank == nullptr || engine == nullptr) return 1;
