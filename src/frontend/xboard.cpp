@@ -125,8 +125,13 @@ void level(ProtocolEngine& engine, const char* line) {
 
 // Returns 0 when the engine, now to move, has no legal move.
 int handleMove(ProtocolEngine& engine, const char* line) {
+    const bool ponderReply =
+        frontEnd.ponderOption && frontEnd.ponderRequested && frontEnd.hintMove != NO_MOVE && engine.searching;
+    // Any other move during a search would change the board under it: the
+    // search ends first and the move is played after it.
+    if (!ponderReply && deferWhileSearching(line)) return 1;
     ++frontEnd.userMoveCount;
-    if (frontEnd.ponderOption && frontEnd.ponderRequested && frontEnd.hintMove != NO_MOVE && engine.searching) {
+    if (ponderReply) {
         const Move hint = frontEnd.hintMove;
         const int from = (line[0] - 'a') + 8 * (line[1] - '1');
         const int to = (line[2] - 'a') + 8 * (line[3] - '1');
