@@ -234,8 +234,14 @@ int xboardHandleLine(char* line) {
         if (frontEnd.analyzing) saveLimits(*engine);
     } else if (equals(line, "computer")) {
     } else if (equals(line, "easy")) {
+        // A ponder search is abandoned (its guessed move taken back), not
+        // played: its move would answer a move the opponent has not made.
+        const int wasPondering = engine->pondering;
         switchPonderingOff(*engine);
-        if (engine->searching) engine->stopState = STOP_PLAY;
+        if (engine->searching) {
+            engine->pondering = wasPondering;
+            engine->stopState = wasPondering ? STOP_PONDER : STOP_PLAY;
+        }
     } else if (equals(line, "hard")) {
         frontEnd.ponderOption = 1;
         engine->ponderEnabled = 1;
