@@ -34,8 +34,13 @@ void ProtocolEngine::onSearchEnd(int stop) {
             sendLine("bestmove %s", text);
         } else if (mode == PROTOCOL_XBOARD) {
             // The opponent played another move than the one pondered on.
-            // A command held back during the ponder search runs first.
-            if (playMoveText(frontEnd.pendingMove) && !frontEnd.hasDeferredLine) {
+            // A command held back during the ponder search runs first. The
+            // text is used once: a ponder search stopped for another reason
+            // must not replay an old move.
+            char move[kPendingMoveSize];
+            std::memcpy(move, frontEnd.pendingMove, sizeof move);
+            frontEnd.pendingMove[0] = '\0';
+            if (playMoveText(move) && !frontEnd.hasDeferredLine) {
                 frontEnd.ponderRequested = 0;
                 applyXboardClocks();
                 startSearch(false);
