@@ -1,0 +1,368 @@
+// The XBoard protocol end to end: the built binary driven through its
+// standard input and output.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "test_support/engine_session.h"
+
+namespace tarvok::test {
+namespace {
+
+constexpr int kLong = 20000;
+const std::regex kThinkingLine(R"(^\d+ -?\d+ \d+ \d+ .*$)");
+
+bool isThinking(const std::string& line) { return std::regex_match(line, kThinkingLine); }
+
+// The PV moves of a thinking line (the words after the node count).
+std::vector<std::string> pvOf(const std::string& line) {
+    std::vector<std::string> all = words(line);
+    return all.size() > 4 ? std::vector<std::string>(all.begin() + 4, all.end()) : std::vector<std::string>{};
+}
+
+class XboardTest : public ::testing::Test {
+   protected:
+    void SetUp() override {
+        ASSERT_TRUE(engine.start("xboard"));
+        ASSERT_TRUE(engine.waitForPrefix("feature ", kLong)) << engine.dump();
+    }
+
+    // Waits for the next move line; its move must be legal after moves.
+    std::string expectLegalMove(const std::string& fen, const std::vector<std::string>& moves, int timeoutMs = kLong) {
+        auto line = engine.waitForPrefix("move ", timeoutMs);
+        EXPECT_TRUE(line) << engine.dump();
+        if (!line) return "";
+        std::vector<std::string> played = moves;
+        played.push_back(word(*line, 1));
+        std::string why;
+        EXPECT_TRUE(movesAreLegal(fen, played, &why)) << why << "\n" << engine.dump();
+        return word(*line, 1);
+    }
+
+    // Lines up to the answer of a fresh ping: everything the engine printed
+    // in between.
+    std::vector<std::string> untilPong(int number) {
+        const size_t before = engine.mark();
+        engine.send("ping " + std::to_string(number));
+        EXPECT_TRUE(engine.waitForLine("pong " + std::to_string(number), kLong)) << engine.dump();
+        std::vector<std::string> lines = engine.linesSince(before);
+        if (!lines.empty()) lines.pop_back();
+        return lines;
+    }
+
+    static int countPrefix(const std::vector<std::string>& lines, const std::string& prefix) {
+        int n = 0;
+        for (const std::string& line : lines) n += startsWith(line, prefix) ? 1 : 0;
+        return n;
+    }
+
+    // The last thinking line that arrives within timeoutMs.
+    std::string lastThinkingWithin(int timeoutMs) {
+        std::string last;
+        for (const std::string& line : engine.collect(timeoutMs))
+            if (isThinking(line)) last = line;
+        return last;
+    }
+
+    EngineSession engine;
+};
+
+TEST_F(XboardTest, FeatureLineAndProtoverAndPing) {
+    EXPECT_EQ(engine.transcript().back(),
+              "feature setboard=1 myname=\"Tarvok 1.4 32 bits\" analyze=1 ping=1 draw=0 sigint=0 "
+              "variants=\"normal\" done=1 colors=0");
+    engine.send("protover 2");
+    engine.send("accepted setboard");
+    engine.send("random");
+    engine.send("computer");
+    EXPECT_TRUE(untilPong(7).empty()) << engine.dump();
+}
+
+TEST_F(XboardTest, PingIsAnsweredDuringSearch) {
+    engine.send("st 30");
+    engine.send("go");
+    ASSERT_TRUE(engine.waitFor(isThinking, kLong)) << engine.dump();
+    EXPECT_EQ(countPrefix(untilPong(7), "move "), 0) << engine.dump();
+    engine.send("?");
+    expectLegalMove(kStartFen, {});
+}
+
+TEST_F(XboardTest, ForceThenGoPlaysForTheSideToMove) {
+    engine.send("force");
+    engine.send("e2e4");
+    engine.send("e7e5");
+    engine.send("g1f3");
+    EXPECT_EQ(countPrefix(untilPong(1), "move "), 0) << "no thinking in force mode\n" << engine.dump();
+    engine.send("sd 3");
+    engine.send("go");
+    expectLegalMove(kStartFen, {"e2e4", "e7e5", "g1f3"});
+}
+
+TEST_F(XboardTest, MoveTimeAndDepthLimits) {
+    engine.send("st 1");
+    const auto started = std::chrono::steady_clock::now();
+    engine.send("go");
+    const std::string first = expectLegalMove(kStartFen, {});
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(15));
+
+    // The opponent's answer starts the next search at once, at depth 3.
+    engine.send("sd 3");
+    const size_t before = engine.mark();
+    engine.send("e7e5");
+    expectLegalMove(kStartFen, {first, "e7e5"});
+    std::string deepest;
+    for (const std::string& line : engine.linesSince(before))
+        if (isThinking(line)) deepest = word(line, 0);
+    EXPECT_EQ(deepest, "3") << engine.dump();
+}
+
+// The engine's and the opponent's clocks, sent before "go" or before a move,
+// give a budget of a fortieth of the engine's own clock: here 40 s of its own
+// against 10 ms of the opponent's, so the move neither comes at once nor
+// takes minutes.
+TEST_F(XboardTest, TimeAndOtimBeforeGoAndBeforeMove) {
+    engine.send("level 40 5 0");
+    engine.send("force");
+    engine.send("e2e4");
+    engine.send("time 4000");
+    engine.send("otim 1");
+    auto started = std::chrono::steady_clock::now();
+    engine.send("go");
+    const std::string reply = expectLegalMove(kStartFen, {"e2e4"}, 60000);
+    auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_GT(took, std::chrono::milliseconds(250)) << engine.dump();
+    EXPECT_LT(took, std::chrono::seconds(30));
+
+    engine.send("time 4000");
+    engine.send("otim 1");
+    started = std::chrono::steady_clock::now();
+    engine.send("g1f3");
+    expectLegalMove(kStartFen, {"e2e4", reply, "g1f3"}, 60000);
+    took = std::chrono::steady_clock::now() - started;
+    EXPECT_GT(took, std::chrono::milliseconds(250)) << engine.dump();
+    EXPECT_LT(took, std::chrono::seconds(30));
+}
+
+// "level" sets a clock of minutes (or minutes:seconds) for both sides: with
+// 5 minutes for 40 moves, or 2:30 plus 5 s a move, the engine takes seconds
+// over its move, until "?" asks for it.
+TEST_F(XboardTest, LevelCommandsSetTheClock) {
+    for (const char* level : {"level 40 5 0", "level 0 2:30 5"}) {
+        SCOPED_TRACE(level);
+        engine.send("new");
+        engine.send(level);
+        engine.send("go");
+        ASSERT_TRUE(engine.waitFor(isThinking, kLong)) << engine.dump();
+        EXPECT_EQ(countPrefix(engine.collect(1000), "move "), 0) << engine.dump();
+        engine.send("?");
+        expectLegalMove(kStartFen, {});
+    }
+}
+
+TEST_F(XboardTest, UpperCaseMoveIsIgnored) {
+    engine.send("force");
+    engine.send("E2E4");
+    engine.send("sd 2");
+    engine.send("go");
+    expectLegalMove(kStartFen, {});  // still White to move
+}
+
+TEST_F(XboardTest, PromotionInASetUpPosition) {
+    const std::string fen = "7k/4P3/8/8/8/8/8/K7 w - - 0 1";
+    engine.send("force");
+    engine.send("setboard " + fen);
+    engine.send("e7e8q");
+    engine.send("sd 3");
+    engine.send("go");
+    const std::string reply = expectLegalMove(fen, {"e7e8q"});
+    // The queen on e8 checks the king: only the king can move, off the eighth rank.
+    EXPECT_TRUE(reply == "h8h7" || reply == "h8g7") << reply;
+}
+
+TEST_F(XboardTest, UndoTakesBackTheLastMove) {
+    engine.send("force");
+    engine.send("e2e4");
+    engine.send("e7e5");
+    engine.send("undo");
+    engine.send("sd 2");
+    engine.send("go");
+    expectLegalMove(kStartFen, {"e2e4"});  // Black to move again
+}
+
+TEST_F(XboardTest, NopostSuppressesThinkingButNotTheMove) {
+    engine.send("nopost");
+    engine.send("sd 4");
+    size_t before = engine.mark();
+    engine.send("go");
+    const std::string first = expectLegalMove(kStartFen, {});
+    for (const std::string& line : engine.linesSince(before)) EXPECT_FALSE(isThinking(line)) << line;
+
+    engine.send("post");
+    engine.send("force");
+    engine.send("e7e5");
+    before = engine.mark();
+    engine.send("go");
+    expectLegalMove(kStartFen, {first, "e7e5"});
+    int thinking = 0;
+    for (const std::string& line : engine.linesSince(before)) thinking += isThinking(line) ? 1 : 0;
+    EXPECT_GT(thinking, 0) << engine.dump();
+}
+
+// With "hard" the engine names the reply it expects and ponders on it.
+TEST_F(XboardTest, PonderHitAndPonderMiss) {
+    engine.send("hard");
+    engine.send("st 1");
+    engine.send("force");
+    engine.send("e2e4");
+    engine.send("go");
+    std::vector<std::string> game = {"e2e4"};
+    game.push_back(expectLegalMove(kStartFen, game));
+    auto hint = engine.waitForPrefix("Hint: ", kLong);
+    ASSERT_TRUE(hint) << engine.dump();
+    ASSERT_TRUE(movesAreLegal(kStartFen, {game[0], game[1], word(*hint, 1)})) << *hint;
+
+    // Ponder hit: the running search becomes the real one; one move line.
+    game.push_back(word(*hint, 1));
+    size_t before = engine.mark();
+    engine.send(game.back());
+    game.push_back(expectLegalMove(kStartFen, game));
+    hint = engine.waitForPrefix("Hint: ", kLong);
+    ASSERT_TRUE(hint) << engine.dump();
+    EXPECT_EQ(countPrefix(engine.linesSince(before), "move "), 1) << engine.dump();
+
+    // Ponder miss: another legal move; the answer is for the real position.
+    std::string other;
+    for (const std::string& move : legalMoves(kStartFen, game))
+        if (move != word(*hint, 1)) other = move;
+    ASSERT_FALSE(other.empty());
+    game.push_back(other);
+    before = engine.mark();
+    engine.send(other);
+    game.push_back(expectLegalMove(kStartFen, game));
+    ASSERT_TRUE(engine.waitForPrefix("Hint: ", kLong)) << engine.dump();
+    EXPECT_EQ(countPrefix(engine.linesSince(before), "move "), 1) << engine.dump();
+
+    engine.send("easy");  // stops the ponder search; it plays nothing
+    EXPECT_EQ(countPrefix(untilPong(3), "move "), 0) << engine.dump();
+}
+
+TEST_F(XboardTest, AnalysisFollowsMovesAndUndoAndExitRestoresTheLimit) {
+    engine.send("st 1");
+    engine.send("force");
+    engine.send("e2e4");
+    engine.send("analyze");
+    auto line = engine.waitFor(isThinking, kLong);
+    ASSERT_TRUE(line) << engine.dump();
+    std::vector<std::string> pv = pvOf(*line);
+    pv.insert(pv.begin(), "e2e4");
+    EXPECT_TRUE(movesAreLegal(kStartFen, pv)) << *line;
+
+    // A move during analysis: the analysis goes on in the new position.
+    engine.send("e7e5");
+    std::string last = lastThinkingWithin(1500);
+    ASSERT_FALSE(last.empty()) << engine.dump();
+    pv = pvOf(last);
+    pv.insert(pv.begin(), {"e2e4", "e7e5"});
+    EXPECT_TRUE(movesAreLegal(kStartFen, pv)) << last << "\n" << engine.dump();
+
+    engine.send("undo");
+    last = lastThinkingWithin(1500);
+    ASSERT_FALSE(last.empty()) << engine.dump();
+    pv = pvOf(last);
+    pv.insert(pv.begin(), "e2e4");
+    EXPECT_TRUE(movesAreLegal(kStartFen, pv)) << last << "\n" << engine.dump();
+
+    // "exit" ends the analysis without a move; "go" then uses "st 1" again.
+    size_t before = engine.mark();
+    engine.send("exit");
+    EXPECT_EQ(countPrefix(untilPong(5), "move "), 0) << engine.dump();
+    const auto started = std::chrono::steady_clock::now();
+    engine.send("go");
+    expectLegalMove(kStartFen, {"e2e4"});
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(15));
+    EXPECT_EQ(countPrefix(engine.linesSince(before), "move "), 1) << engine.dump();
+}
+
+TEST_F(XboardTest, NewDuringSearchAbortsAndResets) {
+    engine.send("force");
+    engine.send("e2e4");
+    engine.send("st 30");
+    engine.send("go");
+    ASSERT_TRUE(engine.waitFor(isThinking, kLong)) << engine.dump();
+    engine.send("new");
+    EXPECT_EQ(countPrefix(untilPong(2), "move "), 0) << engine.dump();
+    engine.send("sd 2");
+    engine.send("go");
+    expectLegalMove(kStartFen, {});  // the start position, White to move
+}
+
+TEST_F(XboardTest, OverlongMoveLinesAreIgnored) {
+    engine.send("force");
+    engine.send("e2e4xxxxxxxxxxxxxxxx");
+    EXPECT_EQ(untilPong(4).size(), 0u) << engine.dump();
+    engine.send("sd 2");
+    engine.send("go");
+    const std::string first = expectLegalMove(kStartFen, {});
+
+    // The same while pondering: the long line is a miss that names no move;
+    // the engine waits, and the next proper move is answered.
+    engine.send("hard");
+    engine.send("st 1");
+    engine.send("force");
+    engine.send("e7e5");
+    engine.send("go");
+    const std::string second = expectLegalMove(kStartFen, {first, "e7e5"});
+    ASSERT_TRUE(engine.waitForPrefix("Hint: ", kLong)) << engine.dump();
+    std::string missed;
+    for (const std::string& move : legalMoves(kStartFen, {first, "e7e5", second}))
+        if (move != word(engine.transcript().back(), 1)) missed = move;
+    ASSERT_FALSE(missed.empty());
+    engine.send(missed + "xxxxxxxxxxxx");
+    EXPECT_EQ(countPrefix(untilPong(6), "move "), 0) << engine.dump();
+    engine.send("easy");
+    const std::vector<std::string> game = {first, "e7e5", second};
+    const std::string reply = legalMoves(kStartFen, game).front();
+    engine.send(reply);
+    expectLegalMove(kStartFen, {first, "e7e5", second, reply});
+}
+
+// A move of the opponent's that arrives while the engine is thinking (and
+// not pondering) waits for the search: the engine's move comes first, then
+// the opponent's move is played and answered.
+TEST_F(XboardTest, MoveDuringOwnSearchWaitsForIt) {
+    engine.send("force");
+    engine.send("e2e4");
+    engine.send("st 30");
+    engine.send("go");
+    ASSERT_TRUE(engine.waitFor(isThinking, kLong)) << engine.dump();
+    engine.send("g1f3");  // legal for White whatever Black plays now
+    const std::string reply = expectLegalMove(kStartFen, {"e2e4"});
+    ASSERT_TRUE(engine.waitFor(isThinking, kLong)) << engine.dump();
+    engine.send("?");
+    expectLegalMove(kStartFen, {"e2e4", reply, "g1f3"});
+}
+
+TEST_F(XboardTest, MateByTheOpponentEndsTheProgram) {
+    engine.send("setboard 6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1");
+    engine.send("a1a8");
+    EXPECT_EQ(engine.process().waitExit(10000), 1) << engine.dump();
+}
+
+TEST_F(XboardTest, QuitDuringSearchAndEndOfInput) {
+    engine.send("st 30");
+    engine.send("go");
+    ASSERT_TRUE(engine.waitFor(isThinking, kLong)) << engine.dump();
+    engine.send("quit");
+    EXPECT_EQ(engine.process().waitExit(10000), 1) << engine.dump();
+
+    EngineSession second;
+    ASSERT_TRUE(second.start("xboard"));
+    second.process().closeInput();
+    EXPECT_EQ(second.process().waitExit(10000), 1);
+}
+
+}  // namespace
+}  // namespace tarvok::test
