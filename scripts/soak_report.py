@@ -97,6 +97,11 @@ def debug_lines_for(debug, side, count=14, before=None):
     lines = debug.splitlines()[:before] if debug else []
     tag = re.compile(r"^\d+ [<>]%s\s*:" % side)
     picked = [line for line in lines if tag.match(line)]
+    # Thinking lines would crowd out the commands: keep only the last three.
+    thinking = re.compile(r"^\d+ <%s\s*: *\d+ -?\d+ \d+ \d+ " % side)
+    late = set(i for i, line in enumerate(picked) if thinking.match(line))
+    late_kept = sorted(late)[-3:]
+    picked = [line for i, line in enumerate(picked) if i not in late or i in late_kept]
     return picked[-count:]
 
 
