@@ -65,7 +65,9 @@ int SearchEngine::searchRoot(int depth, int alpha, int beta) {
     if (legalMoves == 0) {
         rootResult = 2;
         emptyRow(pv);
-        return inCheck ? -kMateScore : drawScore;
+        // The empty row still carries the score, which the hooks report.
+        pv.entries[0].score = inCheck ? -kMateScore : drawScore;
+        return pv.entries[0].score;
     }
     if (stopState != STOP_NONE) return 0;
 
@@ -195,7 +197,9 @@ void SearchEngine::iterate() {
             onSearchEnd(STOP_ABORT);
             return;
         }
-        if (limitMode == LIMIT_DEPTH) {
+        // A stopped iteration that finished no root move keeps the best move
+        // of the last completed one.
+        if (limitMode == LIMIT_DEPTH && pvTable[0].entries[0].move != NO_MOVE) {
             bestMove = pvTable[0].entries[0].move;
             ponderMove = secondMove(pvTable[0]);
         }
