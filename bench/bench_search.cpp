@@ -1,0 +1,100 @@
+// Searches a fixed list of positions, each to a fixed depth with a fresh hash
+// table and a new game, and prints the total node count (a signature that
+// changes only when the search changes), the time and the nodes per second.
+//
+//   bench_search [depth]          fixed depth per position (default 9)
+//   bench_search --movetime MS    MS milliseconds per position instead
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "search/search_engine.h"
+
+using namespace tarvok;
+
+namespace {
+
+// Hooks that report nothing; the bench reads nodeCount after each search.
+class SilentEngine : public SearchEngine {
+   public:
+    void spareHook1() override {}
+    void onSearchBegin() override {}
+    void onSearchEnd(int) override {}
+    void onGameMoveDone() override {}
+    void onIterationDone(int, const PvRow&, uint64_t, double) override {}
+    void spareHook2() override {}
+    void onSearchPrepared() override {}
+    int onBoardChanged() override { return 1; }
+    void spareHook3() override {}
+    void pollInput() override {}
+    void onRootMove(Move, int) override {}
+};
+
+// The FEN part of each line: up to ';' in perft.txt, the first four fields in
+// the EPD file.
+std::vector<std::string> readPositions(const std::string& path, bool epd, std::size_t limit) {
+    std::vector<std::string> positions;
+    std::ifstream file(path);
+    std::string line;
+    while (positions.size() < limit && std::getline(file, line)) {
+        if (line.empty()) continue;
+        if (epd) {
+            std::size_t end = 0;
+            for (int field = 0; field < 4 && end != std::string::npos; ++field)
+                end = line.find(' ', end == 0 ? 0 : end + 1);
+            if (end == std::string::npos) continue;
+            positions.push_back(line.substr(0, end) + " 0 1");
+        } else {
+            positions.push_back(line.substr(0, line.find(';')));
+        }
+    }
+    return positions;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int depth = 9;
+    long moveTimeMs = 0;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--movetime") == 0 && i + 1 < argc) moveTimeMs = std::atol(argv[++i]);
+        else depth = std::atoi(argv[i]);
+    }
+    if (depth < 1) depth = 1;
+
+    std::vector<std::string> positions = readPositions(std::string(TARVOK_DATA_DIR) + "/perft.txt", false, 16);
+    for (std::string& fen : readPositions(std::string(TARVOK_DATA_DIR) + "/bk.epd", true, 24))
+        positions.push_back(fen);
+
+    auto engine = std::make_unique<SilentEngine>();
+    engine->setHashSize(32);
+    uint64_t totalNodes = 0;
+    int searched = 0;
+    const auto start = std::chrono::steady_clock::now();
+    for (const std::string& fen : positions) {
+        engine->clearHash();
+        engine->setStartPosition();
+        if (!engine->setFromFen(fen.c_str())) continue;
+        engine->bookEnabled = 0;
+        if (moveTimeMs > 0) {
+            engine->setLimit(LIMIT_MOVETIME, moveTimeMs * 1000);
+            engine->checkInterval = 1000;  // finer clock checks than in play
+        } else {
+            engine->setLimit(LIMIT_DEPTH, depth);
+        }
+        engine->startSearch(false);
+        totalNodes += nodeCount;
+        ++searched;
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (moveTimeMs > 0) std::printf("positions %d, %ld ms each\n", searched, moveTimeMs);
+    else std::printf("positions %d, depth %d\n", searched, depth);
+    std::printf("nodes %llu\ntime %.3f s\nnps %.0f\n", static_cast<unsigned long long>(totalNodes), seconds,
+                seconds > 0 ? static_cast<double>(totalNodes) / seconds : 0.0);
+    return searched == static_cast<int>(positions.size()) ? 0 : 1;
+}
