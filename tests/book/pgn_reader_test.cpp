@@ -157,6 +157,14 @@ TEST(PgnReaderGames, AGameWithoutResultEndsAtTheNextTags) {
     EXPECT_EQ(games[0].moves, (Tokens{"d4", "d5", "c4", "e6"}));
     EXPECT_EQ(games[0].blackWins, 1u);
     EXPECT_EQ(games[0].whiteWins, 0u);
+
+    // A game without moves whose result starts with "0" leaves the reader
+    // inside move text; its result must not reach the next game.
+    games = readText("[Result \"0-1\"]\n\n0-1\n\n[Result \"1-0\"]\n1. e4 e5 1-0\n", 2);
+    ASSERT_EQ(games.size(), 1u);
+    EXPECT_EQ(games[0].moves, (Tokens{"e4", "e5"}));
+    EXPECT_EQ(games[0].whiteWins, 1u);
+    EXPECT_EQ(games[0].blackWins, 0u);
 }
 
 TEST(PgnReaderGames, PliesAreLimitedToTheRecord) {
