@@ -1,6 +1,7 @@
 #include "frontend/command_line.h"
 
 #include <climits>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,7 +25,13 @@ void printHelp() {
 }
 
 // Base-10 value of the leading digits (with an optional sign), 0 without any.
-int readNumber(const char* text) { return static_cast<int>(std::strtol(text, nullptr, 10)); }
+// Values beyond the int range saturate, so that a huge depth stays huge.
+int readNumber(const char* text) {
+    const long value = std::strtol(text, nullptr, 10);
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return static_cast<int>(value);
+}
 
 // As readNumber, held at the int range, so that a huge number of seconds
 // stays huge rather than wrapping round to a small or negative one.

@@ -62,6 +62,16 @@ bool InputReader::inputAvailable() {
     return ended_ || hasCompleteLine(kInputLineSize);
 }
 
+bool InputReader::waitForInput(int milliseconds) {
+    if (inputAvailable()) return true;
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(descriptor_, &readable);
+    timeval timeout{milliseconds / 1000, (milliseconds % 1000) * 1000};
+    ::select(descriptor_ + 1, &readable, nullptr, nullptr, &timeout);
+    return inputAvailable();
+}
+
 InputReader& standardInput() {
     static InputReader reader(0);
     return reader;

@@ -21,6 +21,8 @@ class InputReader {
     // True when readLine would not block: a buffered line, the end of input,
     // or data waiting on the descriptor (zero time-out).
     bool inputAvailable();
+    // Waits up to milliseconds for inputAvailable to become true.
+    bool waitForInput(int milliseconds);
     bool atEnd() const { return ended_ && length_ == 0; }
     // Forgets buffered data and reads from descriptor from now on.
     void reset(int descriptor) {

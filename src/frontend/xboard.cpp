@@ -118,7 +118,8 @@ void level(ProtocolEngine& engine, const char* line) {
     const auto base = static_cast<float>((minutes * 60 + seconds) * 1000);
     engine.clockTime[engine.board.side] = base;
     frontEnd.engineClock = frontEnd.opponentClock = base;
-    const int incrementMs = static_cast<int>(std::strtol(increment, nullptr, 10)) * 1000;
+    // Increments may be fractions of a second (level 0 0:05 0.05).
+    const int incrementMs = static_cast<int>(std::strtod(increment, nullptr) * 1000.0);
     engine.clockIncrement[0] = engine.clockIncrement[1] = incrementMs;
     engine.setLimit(LIMIT_CLOCK, 0);
 }

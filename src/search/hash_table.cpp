@@ -9,13 +9,16 @@ namespace tarvok {
 
 HashTable hashTable;
 
-void* defaultHashAllocator(std::size_t bytes) { return std::malloc(bytes); }
+// Zero-filled storage; the system hands out large blocks as untouched zero
+// pages, so a fresh table costs nothing until it is used.
+void* defaultHashAllocator(std::size_t bytes) { return std::calloc(1, bytes); }
 
 void HashTable::useSpareEntry() {
     spareEntry = HashEntry{};
     entries = &spareEntry;
     entryCount = 1;
     indexMask = 0;
+    clean = true;
 }
 
 int HashTable::resize(int64_t requestedMegabytes) {
@@ -29,16 +32,20 @@ int HashTable::resize(int64_t requestedMegabytes) {
             if (size == wanted) std::printf("Hash table : out of memory\n");
             continue;
         }
-        std::memset(storage, 0, static_cast<std::size_t>(bytes));
         entries = static_cast<HashEntry*>(storage);
         entryCount = count;
         indexMask = count - 1;
+        clean = true;
         return size == wanted ? 1 : 0;
     }
     return 0;
 }
 
-void HashTable::clear() { std::memset(entries, 0, static_cast<std::size_t>(entryCount) * sizeof(HashEntry)); }
+void HashTable::clear() {
+    if (clean) return;
+    std::memset(entries, 0, static_cast<std::size_t>(entryCount) * sizeof(HashEntry));
+    clean = true;
+}
 
 void HashTable::free() {
     if (hasStorage()) std::free(entries);

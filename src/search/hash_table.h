@@ -59,8 +59,9 @@ constexpr int entryScore(const HashEntry& entry) { return static_cast<int16_t>(e
 constexpr int entryDepth(const HashEntry& entry) { return static_cast<int>((entry.data >> 2) & 511u); }
 constexpr uint32_t entryBound(const HashEntry& entry) { return entry.data & 3u; }
 
-// Source of the table's storage; it must return memory that std::free
-// releases, or nullptr. Tests replace it to simulate exhausted memory.
+// Source of the table's storage; it must return zero-filled memory that
+// std::free releases, or nullptr. Tests replace it to simulate exhausted
+// memory.
 using HashAllocator = void* (*)(std::size_t bytes);
 void* defaultHashAllocator(std::size_t bytes);
 
@@ -69,6 +70,8 @@ struct HashTable {
     uint32_t entryCount = 1;
     uint32_t indexMask = 0;
     HashAllocator allocate = defaultHashAllocator;
+    // No store since the last clear or resize, so clearing can be skipped.
+    bool clean = true;
 
     HashTable() = default;
     HashTable(const HashTable&) = delete;
@@ -98,6 +101,7 @@ struct HashTable {
         entry.keyHigh = static_cast<uint32_t>(key >> 32);
         entry.move = move;
         entry.data = packHashData(depth, bound, score);
+        clean = false;
     }
 
    private:

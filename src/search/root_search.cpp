@@ -137,6 +137,13 @@ void SearchEngine::iterate() {
         bestMove = bookMove;
         stopState = STOP_NONE;
         ponderMove = NO_MOVE;
+        // While pondering the move is held until the opponent has moved.
+        waitWhilePondering();
+        if (stopState == STOP_ABORT) {
+            searching = 0;
+            onSearchEnd(STOP_ABORT);
+            return;
+        }
     } else {
         clearSearchTables();
         setupTimeBudget();
@@ -165,7 +172,11 @@ void SearchEngine::iterate() {
                 onIterationDone(depth, pv, nodeCount, searchTime);
                 ++depth;
                 lastScore = score;
-                if (maxIterations < depth) stopState = STOP_PLAY;
+                if (maxIterations < depth) {
+                    // A ponder search never answers before the opponent moves.
+                    waitWhilePondering();
+                    if (stopState == STOP_NONE) stopState = STOP_PLAY;
+                }
             } else {
                 alpha = -kInfiniteWindow;
                 beta = kInfiniteWindow;

@@ -146,6 +146,9 @@ class SearchEngine {
     static void sortMoves(MoveList& list, int count);
     int staticExchange(Move move) const;
     bool inputAvailable();
+    // A ponder search with nothing left to do waits here for the opponent:
+    // until a ponder hit clears pondering or a command stops the search.
+    void waitWhilePondering();
 
    private:
     void clearSearchTables();

@@ -54,6 +54,12 @@ void SearchEngine::setupTimeBudget() {
 
 bool SearchEngine::inputAvailable() { return standardInput().inputAvailable(); }
 
+void SearchEngine::waitWhilePondering() {
+    while (pondering && stopState == STOP_NONE) {
+        if (standardInput().waitForInput(50)) pollInput();
+    }
+}
+
 int SearchEngine::periodicCheck() {
     bool intervalElapsed = false;
     if (++checkCounter >= checkInterval) {
@@ -76,7 +82,13 @@ int SearchEngine::periodicCheck() {
         }
     }
     if (!intervalElapsed || !inputAvailable()) return 1;
-    pollInput();
+    // Lines that arrived together (a GUI sends "time", "otim" and a move at
+    // once) are all executed now, a bounded number per check.
+    constexpr int kLinesPerCheck = 16;
+    for (int line = 0; line < kLinesPerCheck && stopState == STOP_NONE; ++line) {
+        pollInput();
+        if (!inputAvailable()) break;
+    }
     return stopState == STOP_NONE ? 1 : 0;
 }
 

@@ -13,7 +13,7 @@ std::size_t allocationLimit = 0;
 int allocationCalls = 0;
 void* limitedAllocator(std::size_t bytes) {
     ++allocationCalls;
-    return bytes > allocationLimit ? nullptr : std::malloc(bytes);
+    return bytes > allocationLimit ? nullptr : std::calloc(1, bytes);
 }
 
 class HashTableTest : public ::testing::Test {

@@ -1,7 +1,10 @@
 // Limits and hooks of a whole search: hook order, iteration count, node and
 // clock limits, the budget arithmetic, stop states and the ponder take-back.
+#include <fcntl.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
+#include "frontend/input_reader.h"
 #include "search/recording_engine.h"
 
 namespace tarvok::test {
@@ -97,15 +100,29 @@ TEST(SearchHooks, StoppedPonderSearchTakesThePredictedMoveBack) {
     EXPECT_EQ(engine->board.hashKey, fresh->board.hashKey);
 }
 
-TEST(SearchHooks, PonderSearchIgnoresTheNodeLimit) {
+TEST(SearchHooks, PonderSearchIgnoresTheNodeLimitAndWaitsForTheOpponent) {
     auto engine = makeRecordingEngine(kMiddleGame);
     engine->ponderEnabled = 1;
     engine->setLimit(LIMIT_NODES, 100);
     engine->maxDepth = 3;
+    // The search runs out of depth while pondering: it waits, polling input,
+    // until the third poll brings the ponder hit. Standard input at its end
+    // always counts as readable, so the waiting search polls at once.
+    const int devNull = open("/dev/null", O_RDONLY);
+    ASSERT_GE(devNull, 0);
+    ASSERT_EQ(dup2(devNull, 0), 0);
+    close(devNull);
+    standardInput().reset(0);
+    int polls = 0;
+    engine->onPoll = [&polls](RecordingEngine& e) {
+        if (++polls == 3) e.pondering = 0;
+    };
     engine->startSearch(true);
     EXPECT_EQ(engine->count(Hook::IterationDone), 3);
+    EXPECT_GE(polls, 3);
     EXPECT_GT(nodeCount, 100u);
     EXPECT_EQ(engine->pondering, 0);
+    EXPECT_EQ(engine->events.back().hook, Hook::GameMoveDone);
 }
 
 TEST(SearchLimits, NodeLimitStopsAtTheFirstCheckReachingIt) {
