@@ -1,5 +1,6 @@
 #include "board/game_record.h"
 
+#include "board/legal_count.h"
 #include "board/movegen.h"
 
 namespace tarvok {
@@ -8,7 +9,8 @@ int countLegalMoves(Board& board, MoveList& scratch) {
     const bool inCheck = isInCheck(board, static_cast<int>(board.side));
     const int count = generateAll(board, scratch, 0, inCheck);
     scratch.count = static_cast<uint32_t>(count);
-    if (!board.hasRoomForPly()) return 0;
+    // With the stacks full the moves cannot be made: count them on bitboards.
+    if (!board.hasRoomForPly()) return countLegalMovesFast(board);
     int legal = 0;
     for (int i = 0; i < count; ++i) {
         Move move = scratch.entries[i].move;

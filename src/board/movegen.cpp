@@ -240,6 +240,10 @@ bool isValidMove(const Board& board, Move move) {
     const int enemy = side ^ 1;
     const int from = moveFrom(move), to = moveTo(move), piece = movePiece(move), captured = moveCaptured(move);
     if (piece < PAWN || piece > KING || !(board.pieces[side][piece] & squareBit[from])) return false;
+    // A pawn move must go the mover's way; a move word of the other colour
+    // (met through a key collision) would otherwise set a false en-passant file.
+    if (piece == PAWN && (side == WHITE ? to <= from : to >= from)) return false;
+    if (isDoublePush(move) && (piece != PAWN || to != (side == WHITE ? from + 16 : from - 16))) return false;
     if (isEnPassant(move)) {
         int behind = side == WHITE ? to - 8 : to + 8;
         return board.epFile != 0 && !(board.occupied & squareBit[to]) && behind >= 0 && behind < 64 &&
