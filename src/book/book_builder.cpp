@@ -59,27 +59,32 @@ void generatePosition(const Board& board, MoveList& scratch) {
         static_cast<uint32_t>(generateAll(board, scratch, 0, isInCheck(board, static_cast<int>(board.side))));
 }
 
-// Replays one line from the starting position, adding each of its moves.
-// A token that names no legal move ends the line there.
-void addLineMoves(SearchEngine& engine, const LineTable& table, const LineRecord& record) {
-    const LineRecord* path[kPgnMaxPlies];
+// Adds the moves of one line. Every shorter line of it was played in at least
+// as many games, so it came earlier in the table and its moves are already in
+// the book (adding them again would change nothing): only the last move is
+// new. The board is brought to the end of the parent line by replaying the
+// parent's parsed moves. A token that names no legal move ends the line, and
+// with it every longer line through it.
+void addLastMove(SearchEngine& engine, const LineTable& table, uint32_t recordIndex, std::vector<Move>& parsed) {
+    const LineRecord& record = table.records[recordIndex];
+    Move path[kPgnMaxPlies];
     uint32_t length = 0;
-    for (const LineRecord* line = &record; line != nullptr && length < static_cast<uint32_t>(kPgnMaxPlies);
-         line = line->parent >= 0 ? &table.records[static_cast<uint32_t>(line->parent)] : nullptr)
-        path[length++] = line;
-
+    for (int32_t parent = record.parent; parent >= 0 && length < static_cast<uint32_t>(kPgnMaxPlies);
+         parent = table.records[static_cast<uint32_t>(parent)].parent) {
+        const Move move = parsed[static_cast<uint32_t>(parent)];
+        if (move == NO_MOVE) return;
+        path[length++] = move;
+    }
     Board& board = engine.board;
     board.setStartArray();
+    for (uint32_t i = length; i-- > 0;) board.makeMove(path[i]);
     generatePosition(board, engine.scratchMoveList);
+    Move move = NO_MOVE;
+    if (!parseSan(board, engine.scratchMoveList, record.token, move)) return;
     const auto whitePercent = static_cast<uint8_t>(record.whiteWins * 100u / record.games);
     const auto blackPercent = static_cast<uint8_t>(record.blackWins * 100u / record.games);
-    for (uint32_t i = length; i-- > 0;) {
-        Move move = NO_MOVE;
-        if (!parseSan(board, engine.scratchMoveList, path[i]->token, move)) return;
-        openingBook.addBookMove(board.hashKey, move, record.games, whitePercent, blackPercent);
-        board.makeMove(move);
-        generatePosition(board, engine.scratchMoveList);
-    }
+    openingBook.addBookMove(board.hashKey, move, record.games, whitePercent, blackPercent);
+    parsed[recordIndex] = move;
 }
 
 }  // namespace
@@ -89,9 +94,10 @@ int buildBook(SearchEngine& engine, const char* pgnFile, const char* bookFile, i
     auto collect = [&table](const PgnGame& game) { addGameLines(table, game); };
     // A line holds at most 32 plies.
     if (!readPgnGames(pgnFile, depth > kPgnMaxPlies ? kPgnMaxPlies : depth, collect)) return 0;
-    for (const LineRecord& record : table.records) {
-        if (static_cast<int64_t>(record.games) < count) continue;
-        addLineMoves(engine, table, record);
+    std::vector<Move> parsed(table.records.size(), NO_MOVE);
+    for (uint32_t index = 0; index < table.records.size(); ++index) {
+        if (static_cast<int32_t>(table.records[index].games) < count) continue;
+        addLastMove(engine, table, index, parsed);
     }
     openingBook.saveBook(bookFile);
     engine.setStartPosition();

@@ -7,7 +7,8 @@
 // Every prefix of the first depth plies of every game at least that long is a
 // line; a line played in at least count games is replayed from the starting
 // position and each of its moves is added under the key of the position
-// before it, with the line's game count and win percentages. Lines are
+// before it, with the line's game count and win percentages (the first line
+// in table order that plays a move in a position gives its counts). Lines are
 // found through an index keyed by (parent line, move token), so the cost
 // grows linearly with the input; the result is the same as looking every
 // prefix up in the table in order of first appearance.

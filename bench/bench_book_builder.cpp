@@ -1,0 +1,103 @@
+// Book-builder speed: builds a book from a generated PGN file of random games
+// and, when Debian's polyglot is installed, times `polyglot make-book` on the
+// same file with the same depth and minimum game count.
+//
+//   bench_book_builder [games] [depth] [count]      defaults 100000 16 2
+#include <sys/time.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "board/movegen.h"
+#include "book/book_builder.h"
+#include "frontend/protocol_engine.h"
+#include "tools/san_writer.h"
+
+using namespace tarvok;
+
+namespace {
+
+double now() {
+    timeval time;
+    gettimeofday(&time, nullptr);
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) * 1e-6;
+}
+
+// Random games from a fixed seed; the first plies favour a few moves so that
+// lines repeat as in real databases.
+void writeGames(const char* path, int games, int plies) {
+    FILE* file = std::fopen(path, "w");
+    if (file == nullptr) std::exit(1);
+    static Board board;
+    static MoveList list;
+    uint64_t state = 0x243F6A8885A308D3ULL;
+    auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    };
+    const char* results[3] = {"1-0", "0-1", "1/2-1/2"};
+    for (int game = 0; game < games; ++game) {
+        board.setStartArray();
+        const char* result = results[next() % 3];
+        std::fprintf(file, "[Event \"bench %d\"]\n[Result \"%s\"]\n\n", game, result);
+        for (int ply = 0; ply < plies; ++ply) {
+            const int count = generateAll(board, list, 0, isInCheck(board, static_cast<int>(board.side)));
+            MoveList legal{};
+            int legalCount = 0;
+            for (int i = 0; i < count; ++i) {
+                if (board.makeMove(list.entries[i].move)) legal.entries[legalCount++] = list.entries[i];
+                board.unmakeMove(list.entries[i].move);
+            }
+            if (legalCount == 0) break;
+            const int spread = ply < 8 ? 3 : legalCount;
+            const Move move = legal.entries[next() % static_cast<uint64_t>(spread < legalCount ? spread : legalCount)].move;
+            char text[kSanSize];
+            writeSan(move, text, legal, legalCount);
+            // PGN writes en passant like any pawn capture.
+            if (char* suffix = std::strstr(text, "e.p")) *suffix = '\0';
+            if (ply % 2 == 0) std::fprintf(file, "%d. ", ply / 2 + 1);
+            std::fprintf(file, "%s ", text);
+            board.makeMove(move);
+        }
+        std::fprintf(file, "%s\n\n", result);
+    }
+    std::fclose(file);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int games = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const int depth = argc > 2 ? std::atoi(argv[2]) : 16;
+    const int count = argc > 3 ? std::atoi(argv[3]) : 2;
+    const std::string pgn = "/tmp/tarvok_bench_games.pgn";
+    auto* engine = new ProtocolEngine();
+    engine->setHashSize(2);
+    engine->setStartPosition();
+    writeGames(pgn.c_str(), games, depth + 4);
+
+    const double start = now();
+    const int built = buildBook(*engine, pgn.c_str(), "/tmp/tarvok_bench_book.bin", depth, count);
+    const double tarvokSeconds = now() - start;
+    std::printf("games %d depth %d count %d\n", games, depth, count);
+    std::printf("tarvok   -buildbook : %.2f s%s\n", tarvokSeconds, built ? "" : " (failed)");
+
+    if (std::system("test -x /usr/games/polyglot") == 0) {
+        const std::string command = "cd /tmp && /usr/games/polyglot make-book -pgn " + pgn +
+                                    " -bin /tmp/tarvok_bench_polyglot.bin -max-ply " + std::to_string(depth) +
+                                    " -min-game " + std::to_string(count) + " > /dev/null 2>&1";
+        const double polyglotStart = now();
+        const int status = std::system(command.c_str());
+        const double polyglotSeconds = now() - polyglotStart;
+        std::printf("polyglot make-book  : %.2f s%s\n", polyglotSeconds, status == 0 ? "" : " (failed)");
+        std::printf("ratio polyglot/tarvok: %.2f\n", polyglotSeconds / tarvokSeconds);
+    } else {
+        std::printf("polyglot not installed: no comparison\n");
+    }
+    delete engine;
+    return 0;
+}
