@@ -1,7 +1,6 @@
 #include "frontend/command_line.h"
 
 #include <climits>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
