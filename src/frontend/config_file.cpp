@@ -1,5 +1,6 @@
 #include "frontend/config_file.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -47,7 +48,9 @@ int iniGetString(const char* fileName, const char* section, const char* key, cha
 int iniGetInt(const char* fileName, const char* section, const char* key, int& value) {
     char text[kConfigValueSize];
     if (!iniGetString(fileName, section, key, text)) return 0;
-    value = static_cast<int>(std::strtol(text, nullptr, 10));
+    // Out-of-range numbers saturate rather than wrap into a small value.
+    const long number = std::strtol(text, nullptr, 10);
+    value = number > INT_MAX ? INT_MAX : number < INT_MIN ? INT_MIN : static_cast<int>(number);
     return 1;
 }
 
