@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -141,11 +142,11 @@ TEST_F(ConfigFileTest, EmptyValueAndLinesWithoutEqualsSign) {
 }
 
 TEST_F(ConfigFileTest, IntegerValuesFromTheirLeadingDigits) {
-    write("[Engine]\nA=abc\nB=-12x\nC=+7\nD=  42 MB\nE=0099\n");
+    write("[Engine]\nA=abc\nB=-12x\nC=+7\nD=  42 MB\nE=0099\nF=4294967360\nG=-99999999999999999999\n");
     const struct {
         const char* key;
         int value;
-    } cases[] = {{"A", 0}, {"B", -12}, {"C", 7}, {"D", 42}, {"E", 99}};
+    } cases[] = {{"A", 0}, {"B", -12}, {"C", 7}, {"D", 42}, {"E", 99}, {"F", INT_MAX}, {"G", INT_MIN}};
     for (const auto& c : cases) {
         int value = 555;
         EXPECT_EQ(iniGetInt(path.c_str(), "Engine", c.key, value), 1) << c.key;
