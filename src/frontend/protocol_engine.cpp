@@ -49,8 +49,12 @@ void ProtocolEngine::onSearchEnd(int stop) {
         return;
     }
 
+    // Without a move (mated or stalemated) UCI still owes a bestmove, and
+    // XBoard gets no move line.
+    if (playedMove == NO_MOVE && mode == PROTOCOL_XBOARD) return;
     char line[64];
-    moveToCoordinates(lastMove, text);
+    if (playedMove == NO_MOVE) std::snprintf(text, sizeof text, "0000");
+    else moveToCoordinates(playedMove, text);
     std::snprintf(line, sizeof line, "%s %s", mode == PROTOCOL_UCI ? "bestmove" : "move", text);
     if (frontEnd.ponderOption) {
         frontEnd.hintMove = ponderMove;

@@ -21,6 +21,19 @@ Move secondMove(const PvRow& row) { return row.length >= 2 ? row.entries[1].move
 
 }  // namespace
 
+Move SearchEngine::firstLegalMove() {
+    MoveList& list = scratchMoveList;
+    const int count = generateAll(board, list, 0, isInCheck(board, static_cast<int>(board.side)));
+    if (!board.hasRoomForPly()) return NO_MOVE;
+    for (int i = 0; i < count; ++i) {
+        const Move move = list.entries[i].move;
+        const int legal = board.makeMove(move);
+        board.unmakeMove(move);
+        if (legal) return move;
+    }
+    return NO_MOVE;
+}
+
 void SearchEngine::writeBackPv(int depth) {
     const int length = static_cast<int>(savedPv.length) < depth ? static_cast<int>(savedPv.length) : depth;
     int made = 0;
@@ -153,7 +166,10 @@ void SearchEngine::iterate() {
         ponderMove = NO_MOVE;
         int lastScore = 0, mateIterations = 0;
         int alpha = -kInfiniteWindow, beta = kInfiniteWindow;
-        const int maxIterations = limitMode == LIMIT_DEPTH ? depthLimit : maxDepth;
+        // The limits of this search: a command arriving during it ("sd",
+        // "level") applies to the next one.
+        const int searchLimitMode = limitMode;
+        const int maxIterations = searchLimitMode == LIMIT_DEPTH ? depthLimit : maxDepth;
 
         while (stopState == STOP_NONE) {
             PvRow& pv = pvTable[0];
@@ -181,7 +197,7 @@ void SearchEngine::iterate() {
                 alpha = -kInfiniteWindow;
                 beta = kInfiniteWindow;
             }
-            if (limitMode == LIMIT_CLOCK && !pondering) {
+            if (searchLimitMode == LIMIT_CLOCK && !pondering) {
                 if (rootResult == 1) {
                     bestMove = pv.entries[0].move;
                     ponderMove = secondMove(pv);
@@ -210,7 +226,7 @@ void SearchEngine::iterate() {
         }
         // A stopped iteration that finished no root move keeps the best move
         // of the last completed one.
-        if (limitMode == LIMIT_DEPTH && pvTable[0].entries[0].move != NO_MOVE) {
+        if (searchLimitMode == LIMIT_DEPTH && pvTable[0].entries[0].move != NO_MOVE) {
             bestMove = pvTable[0].entries[0].move;
             ponderMove = secondMove(pvTable[0]);
         }
@@ -228,9 +244,17 @@ void SearchEngine::iterate() {
             if (game.gameLength != 0) gameTakeBack();
         }
     }
+    // A search stopped before its first iteration still answers with a
+    // legal move when there is one, rather than with none.
+    if (bestMove == NO_MOVE && stopState != STOP_PONDER) bestMove = firstLegalMove();
+    playedMove = NO_MOVE;
     if (bestMove != NO_MOVE && !game.isFull() && board.hasRoomForPly()) {
-        if (board.makeMove(bestMove)) recordGameMove(bestMove);
-        else board.unmakeMove(bestMove);
+        if (board.makeMove(bestMove)) {
+            recordGameMove(bestMove);
+            playedMove = bestMove;
+        } else {
+            board.unmakeMove(bestMove);
+        }
     }
     onSearchEnd(stopState);
     if (stopState != STOP_PONDER) onGameMoveDone();

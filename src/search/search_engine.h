@@ -102,6 +102,9 @@ class SearchEngine {
     int stopState = STOP_NONE;
     int rootResult = 0;
     Move lastMove = NO_MOVE;
+    // The move the last search played and recorded; NO_MOVE when it played
+    // none (no legal move, a stopped ponder search, an abort).
+    Move playedMove = NO_MOVE;
     PvRow savedPv;
     int ponderEnabled = 0;
     int pondering = 0;
@@ -129,6 +132,7 @@ class SearchEngine {
     void iterate();
     int searchRoot(int depth, int alpha, int beta);
     void writeBackPv(int depth);
+    Move firstLegalMove();
     int alphaBeta(int depth, int alpha, int beta, int allowNull, int ply);
     int quiesce(int ply, int alpha, int beta, int exactEval);
     // Searches the child position just made: quiescence below one ply,

@@ -176,6 +176,7 @@ TEST_F(ThinkingOutputTest, SearchEndAnnouncesTheMoveInEachProtocol) {
     frontEnd.protocolMode = PROTOCOL_UCI;
     frontEnd.ponderOption = 1;
     engine->lastMove = kG1F3;
+    engine->playedMove = kG1F3;
     engine->ponderMove = kB8C6;
     EXPECT_EQ(end(STOP_PLAY), "bestmove g1f3 ponder b8c6\n");
     EXPECT_EQ(frontEnd.hintMove, kB8C6);
@@ -186,6 +187,7 @@ TEST_F(ThinkingOutputTest, SearchEndAnnouncesTheMoveInEachProtocol) {
     EXPECT_EQ(end(STOP_NONE), "bestmove g1f3\n");
     EXPECT_EQ(frontEnd.hintMove, NO_MOVE);
     engine->lastMove = kE7E8Q;
+    engine->playedMove = kE7E8Q;
     EXPECT_EQ(end(STOP_PLAY), "bestmove e7e8q\n");
 
     // An abandoned ponder search: the move only while Ponder is on.
@@ -210,6 +212,7 @@ TEST_F(ThinkingOutputTest, XboardMoveLineCountsTheTimeControlDown) {
     frontEnd.ponderOption = 0;
     frontEnd.newGamePending = 0;
     engine->lastMove = kE2E4;
+    engine->playedMove = kE2E4;
     frontEnd.movesPerSession = 3;
     frontEnd.movesLeft = 2;
     EXPECT_EQ(capture([&] { engine->onSearchEnd(STOP_PLAY); }), "move e2e4\n");

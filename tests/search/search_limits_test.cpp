@@ -138,7 +138,7 @@ TEST(SearchLimits, NodeLimitStopsAtTheFirstCheckReachingIt) {
     EXPECT_EQ(engine->count(Hook::PollInput), 0);
 }
 
-TEST(SearchLimits, StopBeforeAnyIterationRecordsNothing) {
+TEST(SearchLimits, StopBeforeAnyIterationStillPlaysALegalMove) {
     auto engine = makeRecordingEngine(kMiddleGame);
     engine->setLimit(LIMIT_NODES, 0);
     engine->startSearch(false);
@@ -146,8 +146,14 @@ TEST(SearchLimits, StopBeforeAnyIterationRecordsNothing) {
                                         Hook::GameMoveDone};
     EXPECT_EQ(engine->hookSequence(), expected);
     EXPECT_EQ(engine->events[2].value, STOP_PLAY);
-    EXPECT_EQ(engine->game.gameLength, 0u);
     EXPECT_EQ(nodeCount, 0u);
+    // No iteration finished, yet the GUI gets a legal move, never none.
+    ASSERT_EQ(engine->game.gameLength, 1u);
+    EXPECT_NE(engine->playedMove, NO_MOVE);
+    EXPECT_EQ(engine->playedMove, engine->lastMove);
+    const Move played = engine->playedMove;
+    ASSERT_EQ(engine->gameTakeBack(), 1);
+    EXPECT_EQ(engine->board.makeMove(played), 1);
 }
 
 TEST(SearchLimits, StopDuringADepthLimitedIterationStillPlaysAMove) {
