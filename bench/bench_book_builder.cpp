@@ -3,6 +3,7 @@
 // same file with the same depth and minimum game count.
 //
 //   bench_book_builder [games] [depth] [count]      defaults 100000 16 2
+#include <sys/resource.h>
 #include <sys/time.h>
 
 #include <cstdio>
@@ -84,7 +85,10 @@ int main(int argc, char** argv) {
     const int built = buildBook(*engine, pgn.c_str(), "/tmp/tarvok_bench_book.bin", depth, count);
     const double tarvokSeconds = now() - start;
     std::printf("games %d depth %d count %d\n", games, depth, count);
-    std::printf("tarvok   -buildbook : %.2f s%s\n", tarvokSeconds, built ? "" : " (failed)");
+    rusage self{};
+    getrusage(RUSAGE_SELF, &self);
+    std::printf("tarvok   -buildbook : %.2f s, %.0f games/s, peak memory %ld MB%s\n", tarvokSeconds,
+                games / tarvokSeconds, self.ru_maxrss / 1024, built ? "" : " (failed)");
 
     if (std::system("test -x /usr/games/polyglot") == 0) {
         const std::string command = "cd /tmp && /usr/games/polyglot make-book -pgn " + pgn +
@@ -93,7 +97,10 @@ int main(int argc, char** argv) {
         const double polyglotStart = now();
         const int status = std::system(command.c_str());
         const double polyglotSeconds = now() - polyglotStart;
-        std::printf("polyglot make-book  : %.2f s%s\n", polyglotSeconds, status == 0 ? "" : " (failed)");
+        rusage children{};
+        getrusage(RUSAGE_CHILDREN, &children);
+        std::printf("polyglot make-book  : %.2f s, %.0f games/s, peak memory %ld MB%s\n", polyglotSeconds,
+                    games / polyglotSeconds, children.ru_maxrss / 1024, status == 0 ? "" : " (failed)");
         std::printf("ratio polyglot/tarvok: %.2f\n", polyglotSeconds / tarvokSeconds);
     } else {
         std::printf("polyglot not installed: no comparison\n");

@@ -151,6 +151,43 @@ TEST_F(BookBuilderTest, CommandLineBuildsTheBookThenWaitsForAProtocol) {
     EXPECT_EQ(openingBook.nodes().size(), 2u);
 }
 
+TEST_F(BookBuilderTest, BuiltBookAnswersUciWithoutSearching) {
+    const std::string book = directory_ + "/book.bin";
+    const std::string pgn = directory_ + "/real.pgn";
+    std::ifstream source(std::string(TARVOK_TEST_DATA_DIR) + "/games.pgn", std::ios::binary);
+    std::ofstream(pgn, std::ios::binary) << source.rdbuf();
+    test::ChildProcess child;
+    ASSERT_TRUE(child.start(TARVOK_BINARY, {"-buildbook", pgn, book, "8", "2"}, directory_));
+    std::string line;
+    ASSERT_TRUE(child.readLine(line, 20000));
+    EXPECT_EQ(line, "Tarvok 1.4 (32 bits) by the Tarvok developers");
+    child.writeLine("uci");
+    do {
+        ASSERT_TRUE(child.readLine(line, 20000));
+    } while (line != "uciok");
+    child.writeLine("setoption name Book File value book.bin");
+    child.writeLine("setoption name OwnBook value true");
+    child.writeLine("position startpos");
+    child.writeLine("go movetime 20000");
+    bool searched = false;
+    do {
+        ASSERT_TRUE(child.readLine(line, 10000)) << "no answer from the book";
+        if (line.rfind("info depth", 0) == 0) searched = true;
+    } while (line.rfind("bestmove ", 0) != 0);
+    EXPECT_FALSE(searched);
+    // The answer is one of the book's moves for the starting position.
+    ASSERT_TRUE(openingBook.loadBook(book.c_str()));
+    engine_->setStartPosition();
+    const BookNode* node = openingBook.findNode(engine_->board.hashKey);
+    ASSERT_NE(node, nullptr);
+    const Move answer = findMoveText(engine_->board, engine_->scratchMoveList, line.substr(9, 4).c_str());
+    bool inBook = false;
+    for (uint32_t i = 0; i < node->nodeMoveCount; ++i) inBook |= node->moves[i].move == answer;
+    EXPECT_TRUE(inBook) << line;
+    child.writeLine("quit");
+    EXPECT_EQ(child.waitExit(20000), 1);
+}
+
 // The indexed line table must equal the plain table that looks every prefix
 // up by scanning from its start: same records, same order, same counts.
 TEST(BookBuilderLines, IndexedTableMatchesALinearScan) {
