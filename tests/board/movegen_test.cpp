@@ -184,6 +184,19 @@ TEST_F(MoveGeneration, EnPassantEvasionAndKingMovesAlongTheCheckingLine) {
     EXPECT_TRUE(board->isConsistent());
 }
 
+// A move word met through a key collision may belong to the other colour:
+// a pawn going the wrong way, or a double push of the wrong length, would set
+// an en-passant file with no pawn behind it.
+TEST_F(MoveGeneration, IsValidMoveRejectsPawnMovesOfTheOtherColour) {
+    auto board = boardFromFen("4k3/8/8/8/8/8/4p3/6K1 b - - 0 1");
+    EXPECT_FALSE(isValidMove(*board, makeMoveWord(sq("e2"), sq("e4"), PAWN, 0, 0, MOVE_DOUBLE_PUSH)));
+    EXPECT_FALSE(isValidMove(*board, makeMoveWord(sq("e2"), sq("e3"), PAWN)));
+    EXPECT_TRUE(isValidMove(*board, makeMoveWord(sq("e2"), sq("e1"), PAWN, 0, QUEEN)));
+    auto white = boardFromFen("4k3/8/8/8/8/8/4P3/6K1 w - - 0 1");
+    EXPECT_TRUE(isValidMove(*white, makeMoveWord(sq("e2"), sq("e4"), PAWN, 0, 0, MOVE_DOUBLE_PUSH)));
+    EXPECT_FALSE(isValidMove(*white, makeMoveWord(sq("e2"), sq("e3"), PAWN, 0, 0, MOVE_DOUBLE_PUSH)));
+}
+
 TEST_F(MoveGeneration, IsValidMove) {
     auto board = boardFromFen("r3k2r/8/8/8/8/8/8/R2QK2R w KQkq - ");
     EXPECT_TRUE(isValidMove(*board, makeMoveWord(sq("d1"), sq("a4"), QUEEN)));
