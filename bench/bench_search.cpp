@@ -2,7 +2,7 @@
 // table and a new game, and prints the total node count (a signature that
 // changes only when the search changes), the time and the nodes per second.
 //
-//   bench_search [depth]          fixed depth per position (default 9)
+//   bench_search [depth]          fixed depth per position (default 10)
 //   bench_search --movetime MS    MS milliseconds per position instead
 #include <chrono>
 #include <cstdio>
@@ -59,7 +59,7 @@ std::vector<std::string> readPositions(const std::string& path, bool epd, std::s
 }  // namespace
 
 int main(int argc, char** argv) {
-    int depth = 9;
+    int depth = 10;
     long moveTimeMs = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--movetime") == 0 && i + 1 < argc) moveTimeMs = std::atol(argv[++i]);
