@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "frontend/frontend.h"
+#include "frontend/config_file.h"
 #include "frontend/input_reader.h"
 #include "frontend/protocol_engine.h"
 
@@ -25,6 +26,27 @@ void sendLine(const char* format, ...) {
     // One write per line, newline included, so a GUI never sees half a line.
     outputLine[length] = '\n';
     std::fwrite(outputLine, 1, length + 1, stdout);
+}
+
+ProtocolEngine& replaceEngine() {
+    if (frontEnd.engine != nullptr) {
+        frontEnd.engine->release();
+        delete frontEnd.engine;
+    }
+    frontEnd.engine = new ProtocolEngine();
+    return *frontEnd.engine;
+}
+
+void enableConfiguredBook(ProtocolEngine& engine) {
+    int book = 0;
+    iniGetInt(kConfigFileName, "Engine", "Book", book);
+    if (book != 1) return;
+    char fileName[kConfigValueSize];
+    // Without a "BookFile" key the current file name stays.
+    if (iniGetString(kConfigFileName, "Engine", "BookFile", fileName))
+        std::snprintf(frontEnd.bookFileName, sizeof frontEnd.bookFileName, "%s", fileName);
+    frontEnd.ownBook = 1;
+    engine.enableBook(frontEnd.bookFileName);
 }
 
 bool deferWhileSearching(const char* line, int stop) {

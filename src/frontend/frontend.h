@@ -78,6 +78,11 @@ void stopUciSearch(ProtocolEngine& engine);
 // move) and its opponent before a search.
 void applyXboardClocks();
 
+// The protocols' start-up: a new engine replaces (and releases) the old one;
+// the opening book is switched on when tarvok.ini says "Book=1".
+ProtocolEngine& replaceEngine();
+void enableConfiguredBook(ProtocolEngine& engine);
+
 // Protocol handlers; each returns 0 when the program should end.
 int uciHandleLine(char* line);
 int xboardHandleLine(char* line);

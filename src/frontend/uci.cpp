@@ -37,23 +37,10 @@ void identifyAndCreateEngine() {
     sendLine("%s", "option name Book File type string default tarvokopenbook.bin");
     sendLine("%s", "option name Clear Hash type button");
     // A second "uci" starts afresh: the previous engine is released first.
-    if (frontEnd.engine != nullptr) {
-        frontEnd.engine->release();
-        delete frontEnd.engine;
-    }
-    frontEnd.engine = new ProtocolEngine();
-    ProtocolEngine& engine = *frontEnd.engine;
+    ProtocolEngine& engine = replaceEngine();
     engine.setHashSize(32);
     engine.setStartPosition();
-    int book = 0;
-    iniGetInt(kConfigFileName, "Engine", "Book", book);
-    if (book == 1) {
-        char fileName[kConfigValueSize];
-        if (iniGetString(kConfigFileName, "Engine", "BookFile", fileName))
-            std::snprintf(frontEnd.bookFileName, sizeof frontEnd.bookFileName, "%s", fileName);
-        frontEnd.ownBook = 1;
-        engine.enableBook(frontEnd.bookFileName);
-    }
+    enableConfiguredBook(engine);
     sendLine("%s", "uciok");
 }
 

@@ -46,24 +46,11 @@ void switchPonderingOff(ProtocolEngine& engine) {
 void startUp() {
     int hashMegabytes = 128;
     iniGetInt(kConfigFileName, "Engine", "Hash", hashMegabytes);
-    if (frontEnd.engine != nullptr) {
-        frontEnd.engine->release();
-        delete frontEnd.engine;
-    }
-    frontEnd.engine = new ProtocolEngine();
-    ProtocolEngine& engine = *frontEnd.engine;
+    ProtocolEngine& engine = replaceEngine();
     engine.setHashSize(hashMegabytes);
     engine.setStartPosition();
     resetGameCounters(engine);
-    int book = 0;
-    iniGetInt(kConfigFileName, "Engine", "Book", book);
-    if (book == 1) {
-        char fileName[kConfigValueSize];
-        if (iniGetString(kConfigFileName, "Engine", "BookFile", fileName))
-            std::snprintf(frontEnd.bookFileName, sizeof frontEnd.bookFileName, "%s", fileName);
-        frontEnd.ownBook = 1;
-        engine.enableBook(frontEnd.bookFileName);
-    }
+    enableConfiguredBook(engine);
     frontEnd.forceMode = 0;
     frontEnd.engineClock = frontEnd.opponentClock = -1.0f;
     sendLine(
