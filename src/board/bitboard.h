@@ -27,6 +27,12 @@ enum LineType : uint8_t {
     LINE_ANTIDIAGONAL = 4,   // a8-h1 direction
 };
 
+// Whole ranks, for pawn steps and promotions.
+constexpr Bitboard kRank1 = 0x00000000000000FFULL;
+constexpr Bitboard kRank2 = 0x000000000000FF00ULL;
+constexpr Bitboard kRank7 = 0x00FF000000000000ULL;
+constexpr Bitboard kRank8 = 0xFF00000000000000ULL;
+
 constexpr int kBishopStoreSize = 5248;
 constexpr int kRookStoreSize = 102400;
 

@@ -6,10 +6,6 @@ namespace tarvok {
 
 namespace {
 
-constexpr Bitboard kRank1 = 0x00000000000000FFULL;
-constexpr Bitboard kRank2 = 0x000000000000FF00ULL;
-constexpr Bitboard kRank7 = 0x00FF000000000000ULL;
-constexpr Bitboard kRank8 = 0xFF00000000000000ULL;
 
 // Whether square is attacked by colour with the given occupancy (the king
 // that moves is removed from it, so it cannot hide behind itself).

@@ -4,10 +4,6 @@ namespace tarvok {
 
 namespace {
 
-constexpr Bitboard kRank1 = 0x00000000000000FFULL;
-constexpr Bitboard kRank2 = 0x000000000000FF00ULL;
-constexpr Bitboard kRank7 = 0x00FF000000000000ULL;
-constexpr Bitboard kRank8 = 0xFF00000000000000ULL;
 
 // Appends moves; once the list is full, further moves land in the spare
 // entry past the end and are dropped.

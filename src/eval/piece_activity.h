@@ -16,11 +16,6 @@ namespace tarvok {
 
 namespace activity_detail {
 
-constexpr Bitboard kRank1 = 0x00000000000000FFull;
-constexpr Bitboard kRank2 = 0x000000000000FF00ull;
-constexpr Bitboard kRank7 = 0x00FF000000000000ull;
-constexpr Bitboard kRank8 = 0xFF00000000000000ull;
-
 constexpr bool holds(Bitboard set, int square) { return (set & squareMask(square)) != 0; }
 
 template <int pieceType>
