@@ -2,6 +2,8 @@
 // polls standard input during a search.
 #include <sys/time.h>
 
+#include <algorithm>
+
 #include "frontend/input_reader.h"
 #include "search/search_engine.h"
 
@@ -39,6 +41,9 @@ void SearchEngine::setupTimeBudget() {
             } else {
                 budget = clock * 1000.0 / movesToGo;
             }
+            // An increment larger than what is left on the clock would give a
+            // budget beyond the clock itself: never plan more than half of it.
+            budget = std::min(budget, clock * 1000.0 * 0.5);
             // Truncated toward zero; a negative clock gives no time at all.
             timeBudget = budget <= 0.0 ? 0u : budget >= 4294967295.0 ? kNoTimeLimit : static_cast<uint32_t>(budget);
             break;

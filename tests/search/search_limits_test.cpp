@@ -227,6 +227,24 @@ TEST(SearchLimits, ClockBudgetArithmetic) {
     }
 }
 
+TEST(SearchLimits, ClockBudgetNeverExceedsHalfTheClock) {
+    // 80 ms left with a 50 ms increment: 2 + 50 ms would overrun the clock
+    // once the check interval and the GUI's delay are added.
+    auto engine = makeRecordingEngine("4k3/8/8/8/8/8/8/4K3 w - - 0 1");
+    engine->setLimit(LIMIT_CLOCK, 0);
+    engine->movesToGo = 0;
+    engine->clockTime[WHITE] = 80.0f;
+    engine->clockIncrement[WHITE] = 50;
+    engine->setupTimeBudget();
+    EXPECT_EQ(engine->timeBudget, 40000u);
+    engine->clockTime[WHITE] = 0.0f;
+    engine->setupTimeBudget();
+    EXPECT_EQ(engine->timeBudget, 0u);
+    engine->clockTime[WHITE] = 4000.0f;  // plenty left: the usual rule holds
+    engine->setupTimeBudget();
+    EXPECT_EQ(engine->timeBudget, 150000u);
+}
+
 TEST(SearchLimits, BudgetOfTheOtherModes) {
     auto engine = makeRecordingEngine(nullptr);
     engine->setLimit(LIMIT_MOVETIME, 250000);
