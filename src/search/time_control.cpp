@@ -20,6 +20,11 @@ double elapsedMicroseconds(const WallTime& start, const WallTime& now) {
                                (now.microseconds - start.microseconds));
 }
 
+namespace {
+// Milliseconds of the clock never planned for (see setupTimeBudget).
+constexpr double kClockReserveMs = 100.0;
+}  // namespace
+
 void SearchEngine::setupTimeBudget() {
     checkCounter = 0;
     stopState = STOP_NONE;
@@ -41,9 +46,11 @@ void SearchEngine::setupTimeBudget() {
             } else {
                 budget = clock * 1000.0 / movesToGo;
             }
-            // An increment larger than what is left on the clock would give a
-            // budget beyond the clock itself: never plan more than half of it.
-            budget = std::min(budget, clock * 1000.0 * 0.5);
+            // The GUI's clock also runs while moves travel through pipes and
+            // while the last check interval finishes, and on a short clock the
+            // increment alone would exceed what is left: never plan into the
+            // last kClockReserveMs of the clock.
+            budget = std::min(budget, std::max(0.0, clock - kClockReserveMs) * 1000.0);
             // Truncated toward zero; a negative clock gives no time at all.
             timeBudget = budget <= 0.0 ? 0u : budget >= 4294967295.0 ? kNoTimeLimit : static_cast<uint32_t>(budget);
             break;

@@ -4,6 +4,8 @@
 #include <unistd.h>
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "frontend/input_reader.h"
 #include "search/recording_engine.h"
 
@@ -227,22 +229,23 @@ TEST(SearchLimits, ClockBudgetArithmetic) {
     }
 }
 
-TEST(SearchLimits, ClockBudgetNeverExceedsHalfTheClock) {
-    // 80 ms left with a 50 ms increment: 2 + 50 ms would overrun the clock
-    // once the check interval and the GUI's delay are added.
+TEST(SearchLimits, ClockBudgetKeepsAReserveOnAShortClock) {
+    // 120 ms left with a 50 ms increment: 3 + 50 ms would leave too little
+    // for the GUI's delays; only what lies above the 100 ms reserve is used.
     auto engine = makeRecordingEngine("4k3/8/8/8/8/8/8/4K3 w - - 0 1");
     engine->setLimit(LIMIT_CLOCK, 0);
     engine->movesToGo = 0;
-    engine->clockTime[WHITE] = 80.0f;
     engine->clockIncrement[WHITE] = 50;
+    const std::pair<float, uint32_t> cases[] = {{120.0f, 20000}, {80.0f, 0}, {200.0f, 55000}, {4000.0f, 150000}};
+    for (const auto& [clock, expected] : cases) {
+        engine->clockTime[WHITE] = clock;
+        engine->setupTimeBudget();
+        EXPECT_EQ(engine->timeBudget, expected) << clock;
+    }
+    engine->movesToGo = 1;  // the last move before the control
+    engine->clockTime[WHITE] = 150.0f;
     engine->setupTimeBudget();
-    EXPECT_EQ(engine->timeBudget, 40000u);
-    engine->clockTime[WHITE] = 0.0f;
-    engine->setupTimeBudget();
-    EXPECT_EQ(engine->timeBudget, 0u);
-    engine->clockTime[WHITE] = 4000.0f;  // plenty left: the usual rule holds
-    engine->setupTimeBudget();
-    EXPECT_EQ(engine->timeBudget, 150000u);
+    EXPECT_EQ(engine->timeBudget, 50000u);
 }
 
 TEST(SearchLimits, BudgetOfTheOtherModes) {
