@@ -41,7 +41,19 @@ constexpr unsigned stageOfPhase(int phaseSum) {
     return phaseSum <= 0 ? 3 : phaseSum <= 8 ? 2 : phaseSum <= 20 ? 1 : 0;
 }
 
-inline int popCount(Bitboard b) { return std::popcount(b); }
+// With the popcount instruction in the target (-mpopcnt, a native build) the
+// builtin is that one instruction; for baseline x86-64 the compiler would call
+// a library routine instead, which the bit-parallel count below beats.
+inline int popCount(Bitboard b) {
+#if defined(__POPCNT__) || !(defined(__x86_64__) || defined(__i386__))
+    return std::popcount(b);
+#else
+    b = b - ((b >> 1) & 0x5555555555555555ULL);
+    b = (b & 0x3333333333333333ULL) + ((b >> 2) & 0x3333333333333333ULL);
+    b = (b + (b >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+    return static_cast<int>((b * 0x0101010101010101ULL) >> 56);
+#endif
+}
 inline int lowestSquare(Bitboard b) { return std::countr_zero(b); }
 // Returns the lowest set square and removes it from the set.
 inline int popLowest(Bitboard& b) {

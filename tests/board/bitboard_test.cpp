@@ -146,3 +146,21 @@ TEST_F(AttackTables, RebuildingGivesTheSameLookups) {
 
 }  // namespace
 }  // namespace tarvok::test
+
+namespace tarvok::test {
+
+// The portable count used where the target has no popcount instruction.
+TEST(BitTricks, PopCountMatchesBitByBitCounting) {
+    std::mt19937_64 random(99);
+    for (int trial = 0; trial < 100000; ++trial) {
+        Bitboard b = random();
+        if (trial % 4 == 1) b &= random();  // sparse sets
+        if (trial % 4 == 2) b |= random();  // dense sets
+        if (trial < 65) b = trial == 64 ? ~Bitboard{0} : (Bitboard{1} << trial) - 1;
+        int expected = 0;
+        for (int square = 0; square < 64; ++square) expected += static_cast<int>((b >> square) & 1);
+        ASSERT_EQ(popCount(b), expected) << std::hex << b;
+    }
+}
+
+}  // namespace tarvok::test
