@@ -29,16 +29,28 @@ inline int captureGain(Move move) {
 
 }  // namespace
 
+// The exchange sort: for each entry i, against every earlier entry j in turn,
+// the two are swapped when entry j scores below entry i. Done literally that
+// takes count² / 2 comparisons; this gives the same permutation with work
+// only where entries move. The entries before i are always in descending
+// order, so entry i lands on the first one scoring below it, and the entry it
+// displaces travels on the same way: past entries scoring the same as itself,
+// onto the next one scoring below it.
 void SearchEngine::sortMoves(MoveList& list, int count) {
     MoveEntry* entries = list.entries;
     for (int i = 1; i < count; ++i) {
-        for (int j = 0; j < i; ++j) {
-            if (entries[j].score < entries[i].score) {
-                MoveEntry swapped = entries[i];
-                entries[i] = entries[j];
-                entries[j] = swapped;
-            }
+        int j = i;
+        while (j > 0 && entries[j - 1].score < entries[i].score) --j;
+        if (j == i) continue;
+        MoveEntry held = entries[i];
+        while (j < i) {
+            const MoveEntry displaced = entries[j];
+            entries[j] = held;
+            held = displaced;
+            ++j;
+            while (j < i && entries[j].score == held.score) ++j;
         }
+        entries[i] = held;
     }
 }
 

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
+#include <utility>
 
 #include "board/movegen.h"
 #include "search/recording_engine.h"
@@ -114,6 +116,34 @@ TEST(SearchOrderingSort, ExchangeSortOrderAmongEqualScores) {
     SearchEngine::sortMoves(list, 7);
     const Move order[] = {4, 7, 1, 6, 3, 2, 5};
     for (int i = 0; i < 7; ++i) EXPECT_EQ(list.entries[i].move, order[i]) << "entry " << i;
+}
+
+// The exchange sort written out literally, to check the engine's faster one.
+void literalExchangeSort(MoveEntry* entries, int count) {
+    for (int i = 1; i < count; ++i)
+        for (int j = 0; j < i; ++j)
+            if (entries[j].score < entries[i].score) std::swap(entries[i], entries[j]);
+}
+
+TEST(SearchOrderingSort, SamePermutationAsTheLiteralExchangeSort) {
+    std::mt19937 random(12345);
+    for (int trial = 0; trial < 20000; ++trial) {
+        const int count = static_cast<int>(random() % (kMaxMoves + 1));
+        // Narrow score ranges give long runs of ties, wide ones few.
+        const uint32_t range = trial % 3 == 0 ? 3 : trial % 3 == 1 ? 40 : 100000;
+        MoveList list{};
+        MoveEntry expected[kMaxMoves];
+        for (int i = 0; i < count; ++i) {
+            list.entries[i] = {static_cast<Move>(i + 1), static_cast<int32_t>(random() % range) - 5};
+            expected[i] = list.entries[i];
+        }
+        literalExchangeSort(expected, count);
+        SearchEngine::sortMoves(list, count);
+        for (int i = 0; i < count; ++i) {
+            ASSERT_EQ(list.entries[i].move, expected[i].move) << "trial " << trial << " entry " << i;
+            ASSERT_EQ(list.entries[i].score, expected[i].score);
+        }
+    }
 }
 
 TEST(SearchOrderingSort, SortsOnlyTheGivenCount) {
