@@ -22,7 +22,7 @@ double elapsedMicroseconds(const WallTime& start, const WallTime& now) {
 
 namespace {
 // Milliseconds of the clock never planned for (see setupTimeBudget).
-constexpr double kClockReserveMs = 100.0;
+constexpr double kClockReserveMs = 200.0;
 }  // namespace
 
 void SearchEngine::setupTimeBudget() {

@@ -230,22 +230,22 @@ TEST(SearchLimits, ClockBudgetArithmetic) {
 }
 
 TEST(SearchLimits, ClockBudgetKeepsAReserveOnAShortClock) {
-    // 120 ms left with a 50 ms increment: 3 + 50 ms would leave too little
-    // for the GUI's delays; only what lies above the 100 ms reserve is used.
+    // 220 ms left with a 50 ms increment: 5.5 + 50 ms would leave too little
+    // for the GUI's delays; only what lies above the 200 ms reserve is used.
     auto engine = makeRecordingEngine("4k3/8/8/8/8/8/8/4K3 w - - 0 1");
     engine->setLimit(LIMIT_CLOCK, 0);
     engine->movesToGo = 0;
     engine->clockIncrement[WHITE] = 50;
-    const std::pair<float, uint32_t> cases[] = {{120.0f, 20000}, {80.0f, 0}, {200.0f, 55000}, {4000.0f, 150000}};
+    const std::pair<float, uint32_t> cases[] = {{220.0f, 20000}, {180.0f, 0}, {400.0f, 60000}, {4000.0f, 150000}};
     for (const auto& [clock, expected] : cases) {
         engine->clockTime[WHITE] = clock;
         engine->setupTimeBudget();
         EXPECT_EQ(engine->timeBudget, expected) << clock;
     }
     engine->movesToGo = 1;  // the last move before the control
-    engine->clockTime[WHITE] = 150.0f;
+    engine->clockTime[WHITE] = 300.0f;
     engine->setupTimeBudget();
-    EXPECT_EQ(engine->timeBudget, 50000u);
+    EXPECT_EQ(engine->timeBudget, 100000u);
 }
 
 TEST(SearchLimits, BudgetOfTheOtherModes) {
