@@ -22,12 +22,21 @@ class SuiteEngine final : public ProtocolEngine {
 };
 
 // A tool's engine, sized from the configuration and set to a new game. It
-// lives until the process ends.
+// lives until the tool ends (endToolRun), or on into the interactive mode
+// after -buildbook.
 ProtocolEngine* createToolEngine(int hashMegabytes, ProtocolEngine* engine = new ProtocolEngine()) {
     frontEnd.engine = engine;
     engine->setHashSize(hashMegabytes);
     engine->setStartPosition();
     return engine;
+}
+
+// Ends a tool run with nothing left allocated.
+int endToolRun(int status) {
+    frontEnd.engine->release();
+    delete frontEnd.engine;
+    frontEnd.engine = nullptr;
+    return status;
 }
 
 int configuredHash() {
@@ -40,10 +49,10 @@ int runCounting(int depth, const char* fen, void (*command)(SearchEngine&, int))
     ProtocolEngine* engine = createToolEngine(configuredHash());
     if (fen != nullptr && !engine->setFromFen(fen)) {
         std::printf("Bad FEN string !\n");
-        return 0;
+        return endToolRun(0);
     }
     command(*engine, depth);
-    return 1;
+    return endToolRun(1);
 }
 
 }  // namespace
@@ -54,13 +63,13 @@ int runTestSuiteMode(const char* fileName, int seconds) {
     int64_t microseconds = seconds < 0 ? 5000000 : static_cast<int64_t>(seconds) * 1000000;
     if (microseconds > static_cast<int64_t>(kNoTimeLimit)) microseconds = kNoTimeLimit;
     engine->setLimit(LIMIT_MOVETIME, microseconds);
-    return runTestSuite(*engine, fileName);
+    return endToolRun(runTestSuite(*engine, fileName));
 }
 
 int runEvalSuiteMode(const char* fileName) {
     ProtocolEngine* engine = createToolEngine(configuredHash(), new SuiteEngine());
     engine->setLimit(LIMIT_MOVETIME, 10000000);
-    return runEvalSuite(*engine, fileName);
+    return endToolRun(runEvalSuite(*engine, fileName));
 }
 
 int runPerftMode(int depth, const char* fen) { return runCounting(depth, fen, perftCommand); }
