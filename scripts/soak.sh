@@ -186,8 +186,12 @@ for ((g = 0; g < games; g++)); do
         fn="Fairy-Max"; sn="Tarvok"; tarvok_side=second
     fi
 
+    # Move animation stalls xboard's event loop, and the time it takes is
+    # charged to the engine that has just answered: it is switched off, as
+    # for any engine match.
     args=(-settingsFile "$gdir/xboardrc" -saveSettingsOnExit false
           -mg 1 -tc "$tc_text" -inc "$inc" -autoflag -xexit -xpopup
+          -xanimate -flashCount 0
           -fcp "$gdir/first/engine.sh" -fd "$gdir/first"
           -scp "$gdir/second/engine.sh" -sd "$gdir/second"
           -fn "$fn" -sn "$sn"
