@@ -42,6 +42,12 @@ set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xboard")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_SOURCE_IGNORE_FILES "/build.*/;/\\\\.git/")
-# Debian compresses manual pages inside packages.
-set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/compress_manual_page.cmake)
+# The pre-build script gzips the manual page and refuses to package a binary
+# compiled for the build machine only.
+if(TARVOK_NATIVE OR (DEFINED TARVOK_PORTABLE AND NOT TARVOK_PORTABLE))
+  set(CPACK_TARVOK_MACHINE_SPECIFIC ON)
+else()
+  set(CPACK_TARVOK_MACHINE_SPECIFIC OFF)
+endif()
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/cpack_pre_build.cmake)
 include(CPack)
