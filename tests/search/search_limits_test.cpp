@@ -201,6 +201,27 @@ TEST(SearchLimits, RepeatedMateScoresEndAClockSearchAtDepthSix) {
     EXPECT_EQ(coordinates(engine->lastMove), "a1a8");
 }
 
+TEST(SearchLimits, ClockBelowTheReserveStillFinishesTheFirstIteration) {
+    // With 150 ms left the budget is 0, and the clock's first check comes
+    // inside the first iteration (a short check interval stands in for a
+    // long iteration). The move played is still that iteration's best, not
+    // the first legal move in generation order.
+    auto reference = makeRecordingEngine(kMiddleGame);
+    reference->setLimit(LIMIT_DEPTH, 1);
+    reference->startSearch(false);
+    const Move depthOneBest = reference->lastMove;
+
+    auto engine = makeRecordingEngine(kMiddleGame);
+    ASSERT_NE(engine->firstLegalMove(), depthOneBest);
+    engine->setLimit(LIMIT_CLOCK, 0);
+    engine->clockTime[WHITE] = 150.0f;
+    engine->movesToGo = 0;
+    engine->checkInterval = 50;
+    engine->startSearch(false);
+    ASSERT_EQ(engine->iterations().size(), 1u);
+    EXPECT_EQ(engine->lastMove, depthOneBest);
+}
+
 struct BudgetCase {
     int movesToGo;
     int increment;
