@@ -153,12 +153,14 @@ int Board::setFromFen(const char* text) {
     ++p;
 
     // En passant: '-', or a file letter with an optional rank digit. An empty
-    // field (a blank straight away) means none.
+    // field (a blank straight away) means none. The text may end right after
+    // a non-empty field: EPD-style FENs leave out the two move counters.
     int enPassantFile = 0;
     bool sawDash = false, sawDigit = false;
     for (;; ++p) {
         char c = *p;
         if (c == ' ') break;
+        if (c == '\0' && (sawDash || enPassantFile != 0)) break;
         if (c == ';') continue;
         if (c == '-' && !sawDash && enPassantFile == 0) {
             sawDash = true;
@@ -167,10 +169,10 @@ int Board::setFromFen(const char* text) {
         } else if (c >= '1' && c <= '8' && enPassantFile != 0 && !sawDigit) {
             sawDigit = true;
         } else {
-            return 0;  // includes the end of the text inside the field
+            return 0;  // includes the end of the text in an empty field
         }
     }
-    ++p;
+    if (*p != '\0') ++p;
 
     // Halfmove clock (up to 30 digits, kept modulo 256), then the move number;
     // anything else ends the reading (EPD operations follow).

@@ -1,11 +1,10 @@
 #include "frontend/command_line.h"
 
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "frontend/frontend.h"
+#include "frontend/number_text.h"
 #include "frontend/tool_modes.h"
 
 namespace tarvok {
@@ -23,24 +22,6 @@ void printHelp() {
     std::printf("Tarvok -buildbook <file.pgn> <file.bin> <depth> <count>\n");
 }
 
-// Base-10 value of the leading digits (with an optional sign), 0 without any.
-// Values beyond the int range saturate, so that a huge depth stays huge.
-int readNumber(const char* text) {
-    const long value = std::strtol(text, nullptr, 10);
-    if (value > INT_MAX) return INT_MAX;
-    if (value < INT_MIN) return INT_MIN;
-    return static_cast<int>(value);
-}
-
-// As readNumber, held at the int range, so that a huge number of seconds
-// stays huge rather than wrapping round to a small or negative one.
-int readSeconds(const char* text) {
-    const long value = std::strtol(text, nullptr, 10);
-    if (value > INT_MAX) return INT_MAX;
-    if (value < INT_MIN) return INT_MIN;
-    return static_cast<int>(value);
-}
-
 }  // namespace
 
 int runCommandLine(int argc, char** argv) {
@@ -52,11 +33,11 @@ int runCommandLine(int argc, char** argv) {
     if (argc >= 2) {
         const char* option = argv[1];
         if (std::strcmp(option, "-testsuite") == 0 && (argc == 3 || argc == 4))
-            return runTestSuiteMode(argv[2], argc == 4 ? readSeconds(argv[3]) : 5);
+            return runTestSuiteMode(argv[2], argc == 4 ? readSaturatedInt(argv[3]) : 5);
         if (std::strcmp(option, "-evalsuite") == 0 && argc == 3) return runEvalSuiteMode(argv[2]);
         // The book builder's result does not matter: the interactive mode follows.
         if (std::strcmp(option, "-buildbook") == 0 && argc == 6)
-            runBuildBookMode(argv[2], argv[3], readNumber(argv[4]), readNumber(argv[5]));
+            runBuildBookMode(argv[2], argv[3], readSaturatedInt(argv[4]), readSaturatedInt(argv[5]));
         const bool perft = std::strcmp(option, "-perft") == 0;
         const bool divide = std::strcmp(option, "-divide") == 0;
         if (perft || divide) {
@@ -67,7 +48,7 @@ int runCommandLine(int argc, char** argv) {
                 shapeOk = true;
             }
             if (shapeOk) {
-                const int depth = readNumber(argv[2]);
+                const int depth = readSaturatedInt(argv[2]);
                 return perft ? runPerftMode(depth, fen) : runDivideMode(depth, fen);
             }
         }

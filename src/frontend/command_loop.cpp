@@ -112,7 +112,10 @@ void dispatchLine(char* line) {
 int readAndDispatch() {
     char* line = frontEnd.inputLine;
     if (line == nullptr || !standardInput().readLine(line, kInputLineSize)) return 0;
-    if (char* newline = std::strchr(line, '\n')) *newline = '\0';
+    // A carriage return before the newline (CR LF) belongs to the line ending.
+    size_t length = std::strcspn(line, "\n");
+    if (length > 0 && line[length - 1] == '\r') --length;
+    line[length] = '\0';
     if (line[0] == '\0') return 1;
     dispatchLine(line);
     // Commands held back during a search run once it has ended.

@@ -1,9 +1,9 @@
 #include "frontend/config_file.h"
 
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+
+#include "frontend/number_text.h"
 
 namespace tarvok {
 
@@ -48,9 +48,7 @@ int iniGetString(const char* fileName, const char* section, const char* key, cha
 int iniGetInt(const char* fileName, const char* section, const char* key, int& value) {
     char text[kConfigValueSize];
     if (!iniGetString(fileName, section, key, text)) return 0;
-    // Out-of-range numbers saturate rather than wrap into a small value.
-    const long number = std::strtol(text, nullptr, 10);
-    value = number > INT_MAX ? INT_MAX : number < INT_MIN ? INT_MIN : static_cast<int>(number);
+    value = readSaturatedInt(text);
     return 1;
 }
 

@@ -8,6 +8,7 @@
 #include "frontend/config_file.h"
 #include "frontend/frontend.h"
 #include "frontend/input_reader.h"
+#include "frontend/number_text.h"
 #include "frontend/protocol_engine.h"
 #include "tools/perft.h"
 
@@ -19,8 +20,9 @@ constexpr const char* kStartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w
 
 bool startsWith(const char* text, const char* prefix) { return std::strncmp(text, prefix, std::strlen(prefix)) == 0; }
 
-// Base-10 value of the text up to the next blank (0 without digits).
-long long readValue(const char* text) { return std::strtoll(text, nullptr, 10); }
+// Base-10 value of the text up to the next blank (0 without digits), held
+// at the int range.
+int readValue(const char* text) { return readSaturatedInt(text); }
 
 // The word after the current one, or the end of the text.
 const char* nextWord(const char* text) {
@@ -56,19 +58,19 @@ void parseGo(ProtocolEngine& engine, const char* text) {
             frontEnd.ponderRequested = 1;
         } else if (startsWith(word, "depth ")) {
             value = word + 6;
-            engine.setLimit(LIMIT_DEPTH, static_cast<int32_t>(readValue(value)));
+            engine.setLimit(LIMIT_DEPTH, readValue(value));
         } else if (startsWith(word, "nodes ")) {
             value = word + 6;
-            engine.setLimit(LIMIT_NODES, static_cast<int32_t>(readValue(value)));
+            engine.setLimit(LIMIT_NODES, readValue(value));
         } else if (startsWith(word, "movetime ")) {
             value = word + 9;
-            long long microseconds = readValue(value) * 1000;
+            long long microseconds = readValue(value) * 1000LL;
             if (microseconds < 0) microseconds = 0;
             if (microseconds > UINT32_MAX) microseconds = UINT32_MAX;
             engine.setLimit(LIMIT_MOVETIME, microseconds);
         } else if (startsWith(word, "movestogo ")) {
             value = word + 10;
-            engine.movesToGo = static_cast<int32_t>(readValue(value));
+            engine.movesToGo = readValue(value);
             engine.setLimit(LIMIT_CLOCK, 0);
         } else if (startsWith(word, "wtime ")) {
             value = word + 6;
@@ -80,10 +82,10 @@ void parseGo(ProtocolEngine& engine, const char* text) {
             engine.setLimit(LIMIT_CLOCK, 0);
         } else if (startsWith(word, "winc ")) {
             value = word + 5;
-            engine.clockIncrement[WHITE] = static_cast<int32_t>(readValue(value));
+            engine.clockIncrement[WHITE] = readValue(value);
         } else if (startsWith(word, "binc ")) {
             value = word + 5;
-            engine.clockIncrement[BLACK] = static_cast<int32_t>(readValue(value));
+            engine.clockIncrement[BLACK] = readValue(value);
         }
         word = nextWord(value != nullptr ? value : word);
     }
@@ -131,8 +133,8 @@ void setOption(ProtocolEngine& engine, const char* text) {
     text += 5;
     if (startsWith(text, "Hash ")) {
         if (startsWith(text + 5, "value ")) {
-            const long long requested = readValue(text + 11);
-            engine.setHashSize(requested > INT32_MAX ? INT32_MAX : requested < 0 ? 0 : static_cast<int>(requested));
+            const int requested = readValue(text + 11);
+            engine.setHashSize(requested < 0 ? 0 : requested);
         }
     } else if (startsWith(text, "Ponder ")) {
         if (!startsWith(text + 7, "value ")) return;
@@ -213,7 +215,7 @@ int uciHandleLine(char* line) {
     } else if (startsWith(line, "perft") || startsWith(line, "divide")) {
         const char* blank = std::strchr(line, ' ');
         if (blank == nullptr || engine == nullptr) return 1;
-        const int depth = static_cast<int>(readValue(blank + 1));
+        const int depth = readValue(blank + 1);
         if (startsWith(line, "perft")) perftCommand(*engine, depth);
         else divideCommand(*engine, depth);
     } else if (startsWith(line, "debug ")) {

@@ -1,11 +1,13 @@
 // XBoard (CECP) protocol handler: one command line at a time, from the
 // command loop or from the search's input poll.
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "frontend/config_file.h"
 #include "frontend/frontend.h"
+#include "frontend/number_text.h"
 #include "frontend/protocol_engine.h"
 #include "tools/perft.h"
 
@@ -16,10 +18,11 @@ namespace {
 bool startsWith(const char* text, const char* prefix) { return std::strncmp(text, prefix, std::strlen(prefix)) == 0; }
 bool equals(const char* text, const char* word) { return std::strcmp(text, word) == 0; }
 
-// N: the base-10 integer after the first blank (0 without digits).
-long long argumentAfterBlank(const char* line) {
+// N: the base-10 integer after the first blank (0 without digits), held at
+// the int range.
+int argumentAfterBlank(const char* line) {
     const char* blank = std::strchr(line, ' ');
-    return blank ? std::strtoll(blank + 1, nullptr, 10) : 0;
+    return blank ? readSaturatedInt(blank + 1) : 0;
 }
 
 bool looksLikeMove(const char* line) {
@@ -95,19 +98,20 @@ void level(ProtocolEngine& engine, const char* line) {
     if (blank == nullptr) return;
     char moves[16] = "", timeWord[256] = "", increment[16] = "";
     std::sscanf(blank + 1, "%15s %255s %15s", moves, timeWord, increment);
-    const int movesPerControl = static_cast<int>(std::strtol(moves, nullptr, 10));
+    const int movesPerControl = readSaturatedInt(moves);
     frontEnd.movesPerSession = movesPerControl;
     engine.movesToGo = movesPerControl;
     frontEnd.movesLeft = movesPerControl;
     // Minutes, or minutes:seconds; a word that is no number counts as 0.
-    long minutes = std::strtol(timeWord, nullptr, 10), seconds = 0;
-    if (const char* colon = std::strchr(timeWord, ':')) seconds = std::strtol(colon + 1, nullptr, 10);
+    long long minutes = readSaturatedInt(timeWord), seconds = 0;
+    if (const char* colon = std::strchr(timeWord, ':')) seconds = readSaturatedInt(colon + 1);
     const auto base = static_cast<float>((minutes * 60 + seconds) * 1000);
     engine.clockTime[engine.board.side] = base;
     frontEnd.engineClock = frontEnd.opponentClock = base;
     // Increments may be fractions of a second (level 0 0:05 0.05).
-    const int incrementMs = static_cast<int>(std::strtod(increment, nullptr) * 1000.0);
-    engine.clockIncrement[0] = engine.clockIncrement[1] = incrementMs;
+    const double incrementMs = std::strtod(increment, nullptr) * 1000.0;
+    engine.clockIncrement[0] = engine.clockIncrement[1] =
+        incrementMs >= INT_MAX ? INT_MAX : incrementMs <= INT_MIN ? INT_MIN : static_cast<int>(incrementMs);
     engine.setLimit(LIMIT_CLOCK, 0);
 }
 
@@ -239,24 +243,24 @@ int xboardHandleLine(char* line) {
         frontEnd.postThinking = 0;
     } else if (startsWith(line, "accepted ") || startsWith(line, "analyze") || startsWith(line, "protover ")) {
     } else if (startsWith(line, "perft ")) {
-        perftCommand(*engine, static_cast<int>(argumentAfterBlank(line)));
+        perftCommand(*engine, argumentAfterBlank(line));
     } else if (startsWith(line, "divide ")) {
-        divideCommand(*engine, static_cast<int>(argumentAfterBlank(line)));
+        divideCommand(*engine, argumentAfterBlank(line));
     } else if (startsWith(line, "time ")) {
-        frontEnd.engineClock = static_cast<float>(argumentAfterBlank(line) * 10);
+        frontEnd.engineClock = static_cast<float>(argumentAfterBlank(line) * 10LL);
         engine->clockTime[engine->board.xside] = frontEnd.engineClock;
     } else if (startsWith(line, "otim ")) {
-        frontEnd.opponentClock = static_cast<float>(argumentAfterBlank(line) * 10);
+        frontEnd.opponentClock = static_cast<float>(argumentAfterBlank(line) * 10LL);
         engine->clockTime[engine->board.side] = frontEnd.opponentClock;
     } else if (startsWith(line, "ping ")) {
-        sendLine("pong %d", static_cast<int>(argumentAfterBlank(line)));
+        sendLine("pong %d", argumentAfterBlank(line));
     } else if (startsWith(line, "st ")) {
-        long long microseconds = argumentAfterBlank(line) * 1000000;
+        long long microseconds = argumentAfterBlank(line) * 1000000LL;
         if (microseconds < 0) microseconds = 0;
         if (microseconds > 4294967295LL) microseconds = 4294967295LL;
         engine->setLimit(LIMIT_MOVETIME, microseconds);
     } else if (startsWith(line, "sd ")) {
-        engine->setLimit(LIMIT_DEPTH, static_cast<int32_t>(argumentAfterBlank(line)));
+        engine->setLimit(LIMIT_DEPTH, argumentAfterBlank(line));
     } else if (startsWith(line, "level ")) {
         level(*engine, line);
     } else if (startsWith(line, "setboard ")) {

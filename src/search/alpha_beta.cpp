@@ -62,11 +62,15 @@ int SearchEngine::searchChild(int newDepth, int alpha, int beta, int ply, bool g
     const PlyRecord& child = board.plyRecords[board.plyCount];
     if (newDepth < 4) return -quiesce(ply + 1, -beta, -alpha, (givesCheck || child.nodeType == NODE_PV) ? 1 : 0);
     if (ply + 1 <= kMaxChildPly) return -alphaBeta(newDepth, -beta, -alpha, 1, ply + 1);
+    pvTable[ply + 1].length = 0;
     return -evaluate(board, -beta, -alpha, child.nodeType != NODE_PV ? 1 : 0);
 }
 
 int SearchEngine::alphaBeta(int depth, int alpha, int beta, int allowNull, int ply) {
     ++nodeCount;
+    // Every return, the early ones included, leaves this node's line behind
+    // for the parent: it starts empty, never as a sibling's old line.
+    pvTable[ply].length = 0;
 
     // Mate-distance pruning.
     if (alpha < ply - 31999) alpha = ply - 31999;

@@ -224,6 +224,30 @@ void SearchEngine::iterate() {
             onSearchEnd(STOP_ABORT);
             return;
         }
+        // With (almost) nothing left on the clock the first iteration can be
+        // cut off by the time limit, and the first legal move would be a
+        // random one: the iteration is finished without the limit (it takes
+        // milliseconds). Input is still read, so "stop" or "quit" ends it.
+        if (depth == 1 && stopState == STOP_PLAY && !pondering &&
+            (searchLimitMode == LIMIT_CLOCK || searchLimitMode == LIMIT_MOVETIME) &&
+            elapsedMicroseconds(startTime, readWallClock()) >= static_cast<double>(timeBudget)) {
+            stopState = STOP_NONE;
+            timeBudget = kNoTimeLimit;
+            const WallTime repeatStart = readWallClock();
+            emptyRow(pvTable[0]);
+            searchRoot(4, -kInfiniteWindow, kInfiniteWindow);
+            if (stopState == STOP_ABORT) {
+                searching = 0;
+                onSearchEnd(STOP_ABORT);
+                return;
+            }
+            if (stopState == STOP_NONE) {
+                onIterationDone(1, pvTable[0], nodeCount, searchTime + elapsedMicroseconds(repeatStart, readWallClock()));
+                bestMove = pvTable[0].entries[0].move;
+                ponderMove = secondMove(pvTable[0]);
+                stopState = STOP_PLAY;
+            }
+        }
         // A stopped iteration that finished no root move keeps the best move
         // of the last completed one.
         if (searchLimitMode == LIMIT_DEPTH && pvTable[0].entries[0].move != NO_MOVE) {

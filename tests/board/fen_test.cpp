@@ -49,8 +49,15 @@ std::vector<std::string> dataFens() {
 
 TEST_F(FenTest, FieldEndings) {
     EXPECT_TRUE(accepts("8/8/8/8/8/8/8/K6k w - - "));
-    // The text ends inside the en-passant field.
-    EXPECT_FALSE(accepts("8/8/8/8/8/8/8/K6k w - -"));
+    // The text ends right after the en-passant field (an EPD's FEN): the
+    // halfmove clock is 0. It may not end before the field or in an empty one.
+    ASSERT_TRUE(accepts("8/8/8/8/8/8/8/K6k w - - 9 1"));
+    ASSERT_TRUE(accepts("8/8/8/8/8/8/8/K6k b - -"));
+    EXPECT_EQ(board->halfmoveClock, 0);
+    EXPECT_EQ(static_cast<int>(board->side), BLACK);
+    ASSERT_TRUE(accepts("4k3/8/8/3pP3/8/8/8/4K3 w - d6"));
+    EXPECT_EQ(board->epFile, 4);
+    EXPECT_FALSE(accepts("8/8/8/8/8/8/8/K6k w - "));
     EXPECT_FALSE(accepts("8/8/8/8/8/8/8/K6k w -"));
     EXPECT_FALSE(accepts("8/8/8/8/8/8/8/K6k w"));
     EXPECT_FALSE(accepts(""));
@@ -134,7 +141,7 @@ TEST_F(FenTest, SideCastlingAndEnPassantFields) {
         ASSERT_TRUE(accepts((std::string(afterE4) + field).c_str())) << field;
         EXPECT_EQ(board->epFile, 5) << field;
     }
-    for (const char* field : {"ee ", "3 ", "e33 ", "-e ", "i3 ", "e3"}) EXPECT_FALSE(accepts((std::string(afterE4) + field).c_str())) << field;
+    for (const char* field : {"ee ", "3 ", "e33 ", "-e ", "i3 ", "e33"}) EXPECT_FALSE(accepts((std::string(afterE4) + field).c_str())) << field;
     // An empty field means no en-passant file.
     ASSERT_TRUE(accepts((std::string(afterE4) + " 0 1").c_str()));
     EXPECT_EQ(board->epFile, 0);
@@ -181,7 +188,7 @@ TEST_F(FenTest, SideWithoutKing) {
 TEST_F(FenTest, RejectionLeavesStacksAndPositionAlone) {
     playMoves(*board, "e2e4 e7e5 g1f3");
     auto before = std::make_unique<Board>(*board);
-    for (const char* bad : {"8/8/8/8/8/8/8/K6k w - -", "rnbqkbnr/ppppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
+    for (const char* bad : {"8/8/8/8/8/8/8/K6k w -", "rnbqkbnr/ppppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
                             "k7/8/8/8/8/p7/pppppppp/K7 w - - ", "8/8/8/8/8/8/8/K6k x - - "}) {
         EXPECT_EQ(board->setFromFen(bad), 0) << bad;
         EXPECT_TRUE(sameBoard(*before, *board)) << bad;

@@ -40,7 +40,7 @@ TEST_F(CommandLoop, HelpPrintsTheTextAndExitsWithOne) {
 }
 
 TEST_F(CommandLoop, FirstLineOtherThanAProtocolEndsTheProgram) {
-    for (const char* first : {"hello", "uci ", "quit", "UCI", "uci\r", "xboard 2"}) {
+    for (const char* first : {"hello", "uci ", "quit", "UCI", "uci\r ", "xboard 2"}) {
         ChildProcess process;
         ASSERT_TRUE(process.start(TARVOK_BINARY, {}));
         std::string line;
@@ -69,6 +69,28 @@ TEST_F(CommandLoop, ProtocolLineThenQuit) {
     child.writeLine("uci");
     child.writeLine("quit");
     EXPECT_EQ(child.waitExit(kWaitMs), 1);
+}
+
+TEST_F(CommandLoop, CarriageReturnBeforeNewlineEndsTheLine) {
+    // Input written on other systems: every line ends in CR LF.
+    const struct {
+        const char* input;
+        const char* expected;
+    } sessions[] = {
+        {"uci\r\nposition fen 7k/8/6K1/8/8/8/8/R7 w - - 0 1\r\ngo depth 3\r\n", "bestmove a1a8"},
+        {"xboard\r\nping 7\r\n", "pong 7"},
+    };
+    for (const auto& session : sessions) {
+        ChildProcess process;
+        ASSERT_TRUE(process.start(TARVOK_BINARY, {}));
+        ASSERT_TRUE(process.write(session.input));
+        std::string line;
+        bool seen = false;
+        while (!seen && process.readLine(line, kWaitMs)) seen = line.rfind(session.expected, 0) == 0;
+        EXPECT_TRUE(seen) << session.input;
+        ASSERT_TRUE(process.write("quit\r\n"));
+        EXPECT_EQ(process.waitExit(kWaitMs), 1) << session.input;
+    }
 }
 
 TEST_F(CommandLoop, ClosingInputEndsTheProgram) {

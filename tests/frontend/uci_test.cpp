@@ -179,6 +179,33 @@ TEST_F(UciTest, IllegalWordInMovesListIsSkipped) {
     expectLegalBestMove(fen, {"a7a8q", "e8d7"});
 }
 
+TEST_F(UciTest, FenWithoutCountersAndNumbersBeyondThirtyTwoBits) {
+    // The FEN of an EPD record ends right after the en-passant field.
+    const std::string fen = "2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4BK1 w - -";
+    engine.send("position fen " + fen);
+    engine.send("go depth 2");
+    expectLegalBestMove(fen + " 0 1", {});
+
+    // Numbers above 32 bits saturate rather than wrap round: a long search,
+    // not one of depth 2 or of 1 node.
+    for (const char* go : {"go depth 4294967298", "go nodes 4294967297"}) {
+        engine.send("position startpos");
+        engine.send(go);
+        EXPECT_TRUE(engine.waitForPrefix("info depth 4 ", kLong)) << go << "\n" << engine.dump();
+        engine.send("stop");
+        expectLegalBestMove(kStartFen, {});
+    }
+    // A huge number of moves to go is a tiny budget, not half the clock.
+    engine.send("position startpos");
+    engine.send("go movestogo 4294967297 wtime 30000 btime 30000");
+    expectLegalBestMove(kStartFen, {}, 5000);
+    // A huge perft depth is refused (header and time only), not run at depth 1.
+    const size_t before = engine.mark();
+    engine.send("perft 4294967297");
+    ASSERT_TRUE(engine.waitForPrefix("Time = ", kLong)) << engine.dump();
+    EXPECT_EQ(engine.linesSince(before).size(), 2u) << engine.dump();
+}
+
 TEST_F(UciTest, HashOptionValuesLeaveAWorkingEngine) {
     for (const char* value : {"1", "abc", "16"}) {
         SCOPED_TRACE(value);

@@ -119,6 +119,18 @@ TEST_F(XboardTest, MoveTimeAndDepthLimits) {
     EXPECT_EQ(deepest, "3") << engine.dump();
 }
 
+TEST_F(XboardTest, NumbersBeyondThirtyTwoBitsSaturate) {
+    engine.send("ping 4294967297");
+    EXPECT_TRUE(engine.waitForLine("pong 2147483647", kLong)) << engine.dump();
+    // A huge depth limit is a long search, not one of depth 2.
+    engine.send("sd 4294967298");
+    engine.send("go");
+    EXPECT_TRUE(engine.waitFor([](const std::string& line) { return isThinking(line) && word(line, 0) == "4"; }, kLong))
+        << engine.dump();
+    engine.send("?");
+    expectLegalMove(kStartFen, {});
+}
+
 // The engine's and the opponent's clocks, sent before "go" or before a move,
 // give a budget of a fortieth of the engine's own clock: here 40 s of its own
 // against 10 ms of the opponent's, so the move neither comes at once nor

@@ -82,6 +82,7 @@ class RecordingEngine : public SearchEngine {
     int count(Hook hook) const;
 
     using SearchEngine::alphaBeta;
+    using SearchEngine::firstLegalMove;
     using SearchEngine::iterate;
     using SearchEngine::periodicCheck;
     using SearchEngine::quiesce;

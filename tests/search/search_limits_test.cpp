@@ -201,6 +201,29 @@ TEST(SearchLimits, RepeatedMateScoresEndAClockSearchAtDepthSix) {
     EXPECT_EQ(coordinates(engine->lastMove), "a1a8");
 }
 
+TEST(SearchLimits, ClockBelowTheReserveStillFinishesTheFirstIteration) {
+    // With 150 ms left the budget is 0. Whether the clock's first check comes
+    // inside the first iteration (a short check interval stands in for a
+    // long iteration) or after it, that one iteration is completed and its
+    // best move played, not the first legal move in generation order.
+    auto reference = makeRecordingEngine(kMiddleGame);
+    reference->setLimit(LIMIT_DEPTH, 1);
+    reference->startSearch(false);
+    const Move depthOneBest = reference->lastMove;
+
+    for (uint32_t interval : {50u, 30000u}) {
+        auto engine = makeRecordingEngine(kMiddleGame);
+        ASSERT_NE(engine->firstLegalMove(), depthOneBest);
+        engine->setLimit(LIMIT_CLOCK, 0);
+        engine->clockTime[WHITE] = 150.0f;
+        engine->movesToGo = 0;
+        engine->checkInterval = interval;
+        engine->startSearch(false);
+        EXPECT_EQ(engine->iterations().size(), 1u) << interval;
+        EXPECT_EQ(engine->lastMove, depthOneBest) << interval;
+    }
+}
+
 struct BudgetCase {
     int movesToGo;
     int increment;

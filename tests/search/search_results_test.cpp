@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "search/recording_engine.h"
+#include "test_support/engine_session.h"
 
 namespace tarvok::test {
 namespace {
@@ -158,6 +159,41 @@ SearchSignature fixedDepthSearch(RecordingEngine& engine, const char* fen) {
     engine.events.clear();
     const HookCall result = searchToDepth(engine, 5);
     return {nodeCount, result.pv, result.score};
+}
+
+// Games of the engine against itself, with the hash table warm from the
+// earlier moves and repetitions ahead: every iteration's line, and the move
+// played with the predicted reply, must be legal in turn from the searched
+// position. Lines copied from nodes that returned early once carried stale
+// moves of other branches.
+TEST(SearchLines, EveryLineAndPonderMoveIsLegalFromTheSearchedPosition) {
+    const char* const starts[] = {
+        "8/3B4/2R1n3/5kp1/4r3/5K1P/8/8 b - - 6 60",
+        "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4",
+        "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
+    };
+    for (const char* start : starts) {
+        auto engine = makeRecordingEngine(start);
+        for (int ply = 0; ply < 12; ++ply) {
+            char fen[kFenBufferSize];
+            engine->board.writeFen(fen);
+            engine->events.clear();
+            engine->setLimit(LIMIT_DEPTH, 7);
+            engine->startSearch(false);
+            if (engine->playedMove == NO_MOVE) break;
+            std::vector<std::vector<std::string>> lines;
+            for (const HookCall& iteration : engine->iterations()) {
+                lines.emplace_back();
+                for (Move move : iteration.pv) lines.back().push_back(coordinates(move));
+            }
+            lines.push_back({coordinates(engine->playedMove)});
+            if (engine->ponderMove != NO_MOVE) lines.back().push_back(coordinates(engine->ponderMove));
+            for (const auto& line : lines) {
+                std::string why;
+                EXPECT_TRUE(movesAreLegal(fen, line, &why)) << fen << ": " << why;
+            }
+        }
+    }
 }
 
 TEST(SearchDeterminism, SameSearchGivesSameNodesLineAndScore) {
