@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <vector>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -15,6 +16,7 @@
 #include "book/book_builder.h"
 #include "book/opening_book.h"
 #include "frontend/protocol_engine.h"
+#include "test_support/allocation_budget.h"
 #include "test_support/child_process.h"
 
 namespace tarvok {
@@ -136,6 +138,41 @@ TEST_F(BookBuilderTest, UnreadablePgnWritesNoBook) {
     const std::string book = directory_ + "/book.bin";
     EXPECT_EQ(buildBook(*engine_, (directory_ + "/missing.pgn").c_str(), book.c_str(), 4, 1), 0);
     EXPECT_NE(access(book.c_str(), F_OK), 0);
+}
+
+// Wherever memory runs out, the builder says so, writes no book and keeps no
+// half-built one; with enough memory it writes the book it writes unlimited.
+TEST_F(BookBuilderTest, OutOfMemoryAnywhereWritesNoBook) {
+    const std::string pgn = std::string(TARVOK_TEST_DATA_DIR) + "/games.pgn";
+    const std::string full = directory_ + "/full.bin", book = directory_ + "/book.bin";
+    auto bytes = [](const std::string& name) {
+        std::ifstream file(name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+    ASSERT_EQ(buildBook(*engine_, pgn.c_str(), full.c_str(), 8, 2), 1);
+    int failures = 0;
+    // A small filter, so that the line table and the book take most of it.
+    for (std::size_t limit = 0; limit < (std::size_t{1} << 30); limit += limit / 4 + 1024) {
+        openingBook.clearBook();
+        testing::internal::CaptureStdout();
+        int built = 0;
+        {
+            test::AllocationBudget budget(limit);
+            built = buildBook(*engine_, pgn.c_str(), book.c_str(), 8, 2, 64);
+        }
+        const std::string output = testing::internal::GetCapturedStdout();
+        if (built == 1) {
+            EXPECT_EQ(output, "");
+            EXPECT_EQ(bytes(book), bytes(full));
+            break;
+        }
+        ++failures;
+        EXPECT_EQ(output, "out of memory\n") << limit;
+        EXPECT_TRUE(openingBook.nodes().empty()) << limit;
+        EXPECT_NE(access(book.c_str(), F_OK), 0) << limit;
+    }
+    // Failures in the filter, the line table and the book itself.
+    EXPECT_GE(failures, 10);
 }
 
 TEST_F(BookBuilderTest, CommandLineBuildsTheBookThenWaitsForAProtocol) {
