@@ -141,13 +141,10 @@ void countGame(void* context, const PgnGame& game) {
 // A filter of about one counter per byte of the file, smaller when memory is
 // short: a smaller filter lets more single lines through to the exact count
 // but gives the same book.
-std::unique_ptr<LineFilter> makeFilter(std::FILE* file, std::size_t counters) {
+std::unique_ptr<LineFilter> makeFilter(long fileLength, std::size_t counters) {
     if (counters == 0) {
-        std::fseek(file, 0, SEEK_END);
-        const long length = std::ftell(file);
-        std::rewind(file);
         counters = kMinFilterCounters;
-        while (counters < kMaxFilterCounters && static_cast<long>(counters) < length) counters *= 2;
+        while (counters < kMaxFilterCounters && static_cast<long>(counters) < fileLength) counters *= 2;
     }
     for (;; counters /= 2) {
         try {
@@ -158,11 +155,19 @@ std::unique_ptr<LineFilter> makeFilter(std::FILE* file, std::size_t counters) {
     }
 }
 
+// The file's length, or -1 when it cannot be read twice (a pipe).
+long rereadableLength(std::FILE* file) {
+    if (std::fseek(file, 0, SEEK_END) != 0) return -1;
+    const long length = std::ftell(file);
+    return std::fseek(file, 0, SEEK_SET) == 0 ? length : -1;
+}
+
 void countLines(std::FILE* file, int plies, int count, std::size_t filterCounters, LineTable& table) {
     ExactCount exact{table, nullptr, 0};
     std::unique_ptr<LineFilter> filter;
-    if (count > 1) {
-        filter = makeFilter(file, filterCounters);
+    const long length = count > 1 ? rereadableLength(file) : -1;
+    if (length >= 0) {
+        filter = makeFilter(length, filterCounters);
         readPgnStream(file, plies, filterGame, filter.get());
         std::rewind(file);
         exact.filter = filter.get();

@@ -12,9 +12,9 @@
 // in table order that plays a move in a position gives its counts).
 //
 // Most lines of a large file are played once, so with count above 1 the file
-// is read twice: the first pass counts every line approximately in a
-// LineFilter, the second counts exactly only the lines whose approximate
-// count reaches count. Lines are found through an index keyed by (parent
+// is read twice (a pipe only once, counting every line exactly): the first
+// pass counts every line approximately in a LineFilter, the second counts
+// exactly only the lines whose approximate count reaches count. Lines are found through an index keyed by (parent
 // line, move token); the table keeps the order of first appearance, so the
 // book is the same as looking every prefix up in one table in order.
 // When memory runs out, "out of memory" is printed, the book is emptied and

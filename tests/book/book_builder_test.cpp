@@ -2,6 +2,7 @@
 // -buildbook mode as a process.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "board/move_text.h"
 #include "book/book_builder.h"
@@ -53,6 +55,10 @@ class BookBuilderTest : public ::testing::Test {
         for (uint32_t i = 0; i < node->nodeMoveCount; ++i)
             if (node->moves[i].move == wanted) return &node->moves[i];
         return nullptr;
+    }
+    static std::string bytesOf(const std::string& name) {
+        std::ifstream file(name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
     }
     std::string directory_;
     std::unique_ptr<ProtocolEngine> engine_;
@@ -145,10 +151,6 @@ TEST_F(BookBuilderTest, UnreadablePgnWritesNoBook) {
 TEST_F(BookBuilderTest, OutOfMemoryAnywhereWritesNoBook) {
     const std::string pgn = std::string(TARVOK_TEST_DATA_DIR) + "/games.pgn";
     const std::string full = directory_ + "/full.bin", book = directory_ + "/book.bin";
-    auto bytes = [](const std::string& name) {
-        std::ifstream file(name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), {});
-    };
     ASSERT_EQ(buildBook(*engine_, pgn.c_str(), full.c_str(), 8, 2), 1);
     int failures = 0;
     // A small filter, so that the line table and the book take most of it.
@@ -163,7 +165,7 @@ TEST_F(BookBuilderTest, OutOfMemoryAnywhereWritesNoBook) {
         const std::string output = testing::internal::GetCapturedStdout();
         if (built == 1) {
             EXPECT_EQ(output, "");
-            EXPECT_EQ(bytes(book), bytes(full));
+            EXPECT_EQ(bytesOf(book), bytesOf(full));
             break;
         }
         ++failures;
@@ -173,6 +175,20 @@ TEST_F(BookBuilderTest, OutOfMemoryAnywhereWritesNoBook) {
     }
     // Failures in the filter, the line table and the book itself.
     EXPECT_GE(failures, 10);
+}
+
+// A pipe cannot be read twice: its games are counted in one exact pass.
+TEST_F(BookBuilderTest, PipedGamesBuildTheSameBookAsAFile) {
+    const std::string fifo = directory_ + "/games.fifo";
+    const std::string fromFile = directory_ + "/file.bin", fromPipe = directory_ + "/pipe.bin";
+    ASSERT_EQ(buildBook(*engine_, writePgn(kTwoGames).c_str(), fromFile.c_str(), 2, 2), 1);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&fifo] { std::ofstream(fifo) << kTwoGames; });
+    openingBook.clearBook();
+    EXPECT_EQ(buildBook(*engine_, fifo.c_str(), fromPipe.c_str(), 2, 2), 1);
+    writer.join();
+    EXPECT_GT(bytesOf(fromFile).size(), 12u);
+    EXPECT_EQ(bytesOf(fromPipe), bytesOf(fromFile));
 }
 
 TEST_F(BookBuilderTest, CommandLineBuildsTheBookThenWaitsForAProtocol) {
