@@ -15,7 +15,6 @@
 
 #include "board/bitboard.h"
 #include "board/movegen.h"
-#include "test_support/allocation_budget.h"
 
 namespace tarvok {
 namespace {
@@ -202,25 +201,6 @@ TEST_F(OpeningBookFile, FileCutShortAnywhereIsRejectedWithoutInventedEntries) {
     writeFile(cut, boast.bytes);
     EXPECT_EQ(book.loadBook(cut.c_str()), 0);
     EXPECT_TRUE(book.nodes().empty());
-}
-
-// A book too large for memory is refused as a whole, with the message; the
-// same file loads once there is room.
-TEST_F(OpeningBookFile, BookTooLargeForMemoryLeavesTheBookEmpty) {
-    for (HashKey key = 1; key <= 300; ++key) book.addBookMove(key, 1, 1, 0, 0);
-    const std::string name = path("large.bin");
-    ASSERT_EQ(book.saveBook(name.c_str()), 1);
-    testing::internal::CaptureStdout();
-    int loaded = 0;
-    {
-        test::AllocationBudget budget(16 * 1024);
-        loaded = book.loadBook(name.c_str());
-    }
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "out of memory\n");
-    EXPECT_EQ(loaded, 0);
-    EXPECT_TRUE(book.nodes().empty());
-    EXPECT_EQ(book.loadBook(name.c_str()), 1);
-    EXPECT_EQ(book.nodes().size(), 300u);
 }
 
 TEST_F(OpeningBookFile, SaveToAnUncreatableFileFailsAndKeepsTheBook) {
