@@ -1,18 +1,23 @@
 // Book-builder speed: builds a book from a generated PGN file of random games
-// and, when Debian's polyglot is installed, times `polyglot make-book` on the
-// same file with the same depth and minimum game count.
+// and, when Debian's polyglot is installed and compare is 1, times
+// `polyglot make-book` on the same file with the same depth and minimum game
+// count, alternating with Tarvok's builder round by round; prints medians.
 //
-//   bench_book_builder [games] [depth] [count]      defaults 100000 16 2
+//   bench_book_builder [games] [depth] [count] [rounds] [compare]
+//                                                   defaults 100000 16 2 3 1
 #include <sys/resource.h>
 #include <sys/time.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "board/movegen.h"
 #include "book/book_builder.h"
+#include "book/opening_book.h"
 #include "frontend/protocol_engine.h"
 #include "tools/san_writer.h"
 
@@ -71,40 +76,58 @@ void writeGames(const char* path, int games, int plies) {
 
 }  // namespace
 
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
 int main(int argc, char** argv) {
     const int games = argc > 1 ? std::atoi(argv[1]) : 100000;
     const int depth = argc > 2 ? std::atoi(argv[2]) : 16;
     const int count = argc > 3 ? std::atoi(argv[3]) : 2;
+    const int rounds = argc > 4 && std::atoi(argv[4]) > 0 ? std::atoi(argv[4]) : 3;
+    const bool compare = (argc > 5 ? std::atoi(argv[5]) : 1) != 0 && std::system("test -x /usr/games/polyglot") == 0;
     const std::string pgn = "/tmp/tarvok_bench_games.pgn";
     auto* engine = new ProtocolEngine();
     engine->setHashSize(2);
     engine->setStartPosition();
     writeGames(pgn.c_str(), games, depth + 4);
+    const std::string polyglot = "cd /tmp && /usr/games/polyglot make-book -pgn " + pgn +
+                                 " -bin /tmp/tarvok_bench_polyglot.bin -max-ply " + std::to_string(depth) +
+                                 " -min-game " + std::to_string(count) + " > /dev/null 2>&1";
 
-    const double start = now();
-    const int built = buildBook(*engine, pgn.c_str(), "/tmp/tarvok_bench_book.bin", depth, count);
-    const double tarvokSeconds = now() - start;
-    std::printf("games %d depth %d count %d\n", games, depth, count);
+    std::printf("games %d depth %d count %d rounds %d\n", games, depth, count, rounds);
+    std::vector<double> tarvokSeconds, polyglotSeconds;
+    bool failed = false;
+    for (int round = 0; round < rounds; ++round) {
+        openingBook.clearBook();
+        double start = now();
+        failed |= buildBook(*engine, pgn.c_str(), "/tmp/tarvok_bench_book.bin", depth, count) != 1;
+        tarvokSeconds.push_back(now() - start);
+        std::printf("round %d: tarvok %.2f s", round + 1, tarvokSeconds.back());
+        if (compare) {
+            start = now();
+            failed |= std::system(polyglot.c_str()) != 0;
+            polyglotSeconds.push_back(now() - start);
+            std::printf(", polyglot %.2f s", polyglotSeconds.back());
+        }
+        std::printf("\n");
+    }
     rusage self{};
     getrusage(RUSAGE_SELF, &self);
-    std::printf("tarvok   -buildbook : %.2f s, %.0f games/s, peak memory %ld MB%s\n", tarvokSeconds,
-                games / tarvokSeconds, self.ru_maxrss / 1024, built ? "" : " (failed)");
-
-    if (std::system("test -x /usr/games/polyglot") == 0) {
-        const std::string command = "cd /tmp && /usr/games/polyglot make-book -pgn " + pgn +
-                                    " -bin /tmp/tarvok_bench_polyglot.bin -max-ply " + std::to_string(depth) +
-                                    " -min-game " + std::to_string(count) + " > /dev/null 2>&1";
-        const double polyglotStart = now();
-        const int status = std::system(command.c_str());
-        const double polyglotSeconds = now() - polyglotStart;
-        rusage children{};
-        getrusage(RUSAGE_CHILDREN, &children);
-        std::printf("polyglot make-book  : %.2f s, %.0f games/s, peak memory %ld MB%s\n", polyglotSeconds,
-                    games / polyglotSeconds, children.ru_maxrss / 1024, status == 0 ? "" : " (failed)");
-        std::printf("ratio polyglot/tarvok: %.2f\n", polyglotSeconds / tarvokSeconds);
+    const double tarvok = median(tarvokSeconds);
+    std::printf("tarvok   -buildbook : median %.2f s, %.0f games/s, peak memory %ld MB\n", tarvok, games / tarvok,
+                self.ru_maxrss / 1024);
+    if (compare) {
+        const double other = median(polyglotSeconds);
+        // Its peak memory needs /usr/bin/time: a child forked from this
+        // process starts with this process's pages.
+        std::printf("polyglot make-book  : median %.2f s, %.0f games/s\n", other, games / other);
+        std::printf("ratio polyglot/tarvok: %.2f\n", other / tarvok);
     } else {
-        std::printf("polyglot not installed: no comparison\n");
+        std::printf("no comparison with polyglot\n");
     }
+    if (failed) std::printf("a build failed\n");
     delete engine;
-    return 0;
+    return failed ? 1 : 0;
 }

@@ -1,6 +1,10 @@
 #include "book/book_builder.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "board/movegen.h"
 #include "book/opening_book.h"
@@ -9,46 +13,73 @@
 
 namespace tarvok {
 
-bool LineKey::operator==(const LineKey& other) const {
-    return parent == other.parent && std::strncmp(token, other.token, kPgnTokenSize) == 0;
+namespace {
+
+constexpr std::size_t kMinFilterCounters = std::size_t{1} << 16;
+constexpr std::size_t kMaxFilterCounters = std::size_t{1} << 28;  // 256 MB
+
+std::size_t slotOf(const LineTable& table, int32_t parent, const char* token) {
+    return static_cast<std::size_t>(extendLineKey(static_cast<uint64_t>(parent) * kEmptyLineKey, token)) &
+           (table.slots.size() - 1);
 }
 
-size_t LineKeyHash::operator()(const LineKey& key) const {
-    // FNV-1a over the parent index and the token text.
-    uint64_t hash = 1469598103934665603ULL ^ static_cast<uint32_t>(key.parent);
-    hash *= 1099511628211ULL;
-    for (int i = 0; i < kPgnTokenSize && key.token[i] != '\0'; ++i) {
-        hash ^= static_cast<unsigned char>(key.token[i]);
-        hash *= 1099511628211ULL;
+// Doubles the index once it is half full.
+void growIndex(LineTable& table) {
+    if ((table.records.size() + 1) * 2 <= table.slots.size()) return;
+    std::vector<uint32_t> slots(std::max<std::size_t>(1024, table.slots.size() * 2), 0);
+    table.slots.swap(slots);
+    const std::size_t mask = table.slots.size() - 1;
+    for (std::size_t i = 0; i < table.records.size(); ++i) {
+        std::size_t slot = slotOf(table, table.records[i].parent, table.records[i].token);
+        while (table.slots[slot] != 0) slot = (slot + 1) & mask;
+        table.slots[slot] = static_cast<uint32_t>(i + 1);
     }
-    return static_cast<size_t>(hash);
 }
 
-void addGameLines(LineTable& table, const PgnGame& game) {
-    int32_t parent = -1;
-    for (uint32_t n = 0; n < game.moveCount && n < static_cast<uint32_t>(kPgnMaxPlies); ++n) {
-        LineKey key{};
-        key.parent = parent;
-        std::strncpy(key.token, game.moves[n], kPgnTokenSize - 1);
-        auto [slot, inserted] = table.index.try_emplace(key, static_cast<uint32_t>(table.records.size()));
-        if (inserted) {
+// The record of (parent, token), appended with no games when new.
+LineRecord& findOrAddLine(LineTable& table, int32_t parent, const char (&token)[kPgnTokenSize], uint32_t moveCount,
+                          uint32_t& index) {
+    growIndex(table);
+    const std::size_t mask = table.slots.size() - 1;
+    for (std::size_t slot = slotOf(table, parent, token);; slot = (slot + 1) & mask) {
+        const uint32_t entry = table.slots[slot];
+        if (entry == 0) {
+            index = static_cast<uint32_t>(table.records.size());
             LineRecord record{};
             record.parent = parent;
-            record.moveCount = n + 1;
-            std::memcpy(record.token, key.token, kPgnTokenSize);
-            record.games = 1;
-            record.blackWins = game.blackWins;
-            record.whiteWins = game.whiteWins;
-            record.draws = game.draws;
+            record.moveCount = moveCount;
+            std::memcpy(record.token, token, kPgnTokenSize);
             table.records.push_back(record);
-        } else {
-            LineRecord& record = table.records[slot->second];
-            ++record.games;
-            record.blackWins += game.blackWins;
-            record.whiteWins += game.whiteWins;
-            record.draws += game.draws;
+            table.slots[slot] = index + 1;
+            return table.records.back();
         }
-        parent = static_cast<int32_t>(slot->second);
+        LineRecord& record = table.records[entry - 1];
+        if (record.parent == parent && std::memcmp(record.token, token, kPgnTokenSize) == 0) {
+            index = entry - 1;
+            return record;
+        }
+    }
+}
+
+}  // namespace
+
+void addGameLines(LineTable& table, const PgnGame& game, const LineFilter* filter, uint32_t needed) {
+    int32_t parent = -1;
+    uint64_t key = kEmptyLineKey;
+    for (uint32_t n = 0; n < game.moveCount && n < static_cast<uint32_t>(kPgnMaxPlies); ++n) {
+        if (filter != nullptr) {
+            key = extendLineKey(key, game.moves[n]);
+            if (filter->estimate(key) < needed) return;
+        }
+        char token[kPgnTokenSize] = {};
+        std::strncpy(token, game.moves[n], kPgnTokenSize - 1);
+        uint32_t index = 0;
+        LineRecord& record = findOrAddLine(table, parent, token, n + 1, index);
+        ++record.games;
+        record.blackWins += game.blackWins;
+        record.whiteWins += game.whiteWins;
+        record.draws += game.draws;
+        parent = static_cast<int32_t>(index);
     }
 }
 
@@ -87,22 +118,95 @@ void addLastMove(SearchEngine& engine, const LineTable& table, uint32_t recordIn
     parsed[recordIndex] = move;
 }
 
-}  // namespace
+void filterGame(void* context, const PgnGame& game) {
+    auto& filter = *static_cast<LineFilter*>(context);
+    uint64_t key = kEmptyLineKey;
+    for (uint32_t n = 0; n < game.moveCount && n < static_cast<uint32_t>(kPgnMaxPlies); ++n) {
+        key = extendLineKey(key, game.moves[n]);
+        filter.add(key);
+    }
+}
 
-int buildBook(SearchEngine& engine, const char* pgnFile, const char* bookFile, int depth, int count) {
-    LineTable table;
-    auto collect = [&table](const PgnGame& game) { addGameLines(table, game); };
-    // A line holds at most 32 plies.
-    if (!readPgnGames(pgnFile, depth > kPgnMaxPlies ? kPgnMaxPlies : depth, collect)) return 0;
+struct ExactCount {
+    LineTable& table;
+    const LineFilter* filter;
+    uint32_t needed;
+};
+
+void countGame(void* context, const PgnGame& game) {
+    const auto& exact = *static_cast<ExactCount*>(context);
+    addGameLines(exact.table, game, exact.filter, exact.needed);
+}
+
+// A filter of about one counter per byte of the file, smaller when memory is
+// short: a smaller filter lets more single lines through to the exact count
+// but gives the same book.
+std::unique_ptr<LineFilter> makeFilter(long fileLength, std::size_t counters) {
+    if (counters == 0) {
+        counters = kMinFilterCounters;
+        while (counters < kMaxFilterCounters && static_cast<long>(counters) < fileLength) counters *= 2;
+    }
+    for (;; counters /= 2) {
+        try {
+            return std::make_unique<LineFilter>(counters);
+        } catch (const std::bad_alloc&) {
+            if (counters <= kMinFilterCounters) throw;
+        }
+    }
+}
+
+// The file's length, or -1 when it cannot be read twice (a pipe).
+long rereadableLength(std::FILE* file) {
+    if (std::fseek(file, 0, SEEK_END) != 0) return -1;
+    const long length = std::ftell(file);
+    return std::fseek(file, 0, SEEK_SET) == 0 ? length : -1;
+}
+
+void countLines(std::FILE* file, int plies, int count, std::size_t filterCounters, LineTable& table) {
+    ExactCount exact{table, nullptr, 0};
+    std::unique_ptr<LineFilter> filter;
+    const long length = count > 1 ? rereadableLength(file) : -1;
+    if (length >= 0) {
+        filter = makeFilter(length, filterCounters);
+        readPgnStream(file, plies, filterGame, filter.get());
+        std::rewind(file);
+        exact.filter = filter.get();
+        exact.needed = std::min(static_cast<uint32_t>(count), kLineFilterCap);
+    }
+    readPgnStream(file, plies, countGame, &exact);
+}
+
+void enterLines(SearchEngine& engine, const LineTable& table, int count) {
     std::vector<Move> parsed(table.records.size(), NO_MOVE);
     for (uint32_t index = 0; index < table.records.size(); ++index) {
         if (static_cast<int32_t>(table.records[index].games) < count) continue;
         addLastMove(engine, table, index, parsed);
     }
-    openingBook.saveBook(bookFile);
+}
+
+}  // namespace
+
+int buildBook(SearchEngine& engine, const char* pgnFile, const char* bookFile, int depth, int count,
+              std::size_t filterCounters) {
+    std::FILE* file = std::fopen(pgnFile, "rb");
+    if (file == nullptr) return 0;
+    // A line holds at most 32 plies.
+    const int plies = depth > kPgnMaxPlies ? kPgnMaxPlies : depth;
+    int built = 1;
+    try {
+        LineTable table;
+        countLines(file, plies, count, filterCounters, table);
+        enterLines(engine, table, count);
+    } catch (const std::bad_alloc&) {
+        openingBook.clearBook();
+        std::printf("out of memory\n");
+        built = 0;
+    }
+    std::fclose(file);
+    if (built) openingBook.saveBook(bookFile);
     engine.setStartPosition();
     generatePosition(engine.board, engine.scratchMoveList);
-    return 1;
+    return built;
 }
 
 }  // namespace tarvok

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "board/movegen.h"
 #include "book/diagnostic_log.h"
@@ -81,8 +82,9 @@ Move legalMatch(Board& board, const MoveList& list, int count, Move wanted) {
 }  // namespace
 
 void OpeningBook::clearBook() {
-    bookNodes.clear();
-    nodeIndex.clear();
+    // Gives the memory back as well: a large book may have just failed to fit.
+    std::vector<BookNode>().swap(bookNodes);
+    std::unordered_map<HashKey, uint32_t>().swap(nodeIndex);
 }
 
 void OpeningBook::addBookMove(HashKey key, Move move, uint32_t games, uint8_t whiteWinPercent,
@@ -111,6 +113,26 @@ int OpeningBook::loadBook(const char* fileName) {
         diagnosticLog("Opening book file not found : %s", fileName != nullptr ? fileName : "");
         return 0;
     }
+    bool complete = false;
+    try {
+        complete = readNodes(file);
+    } catch (const std::bad_alloc&) {
+        std::fclose(file);
+        clearBook();
+        std::printf("out of memory\n");
+        return 0;
+    }
+    std::fclose(file);
+    if (!complete) {
+        // A damaged file is rejected as a whole, like one with a wrong magic.
+        clearBook();
+        diagnosticLog("Bad opening book format : %s", fileName);
+        return 0;
+    }
+    return 1;
+}
+
+bool OpeningBook::readNodes(std::FILE* file) {
     ChunkReader reader(file);
     unsigned char header[12];
     bool complete = reader.read(header, 4) && std::memcmp(header, "BOOK", 4) == 0;
@@ -135,14 +157,7 @@ int OpeningBook::loadBook(const char* fileName) {
     } else {
         complete = false;
     }
-    std::fclose(file);
-    if (!complete) {
-        // A damaged file is rejected as a whole, like one with a wrong magic.
-        clearBook();
-        diagnosticLog("Bad opening book format : %s", fileName);
-        return 0;
-    }
-    return 1;
+    return complete;
 }
 
 int OpeningBook::saveBook(const char* fileName) {

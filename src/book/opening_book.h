@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <unordered_map>
 #include <vector>
 
@@ -41,7 +42,8 @@ struct BookNode {
 class OpeningBook {
    public:
     // Replaces the contents with the file's. A missing file, a wrong magic or
-    // a file cut short leaves the book empty and returns 0.
+    // a file cut short leaves the book empty and returns 0; so does a book
+    // too large for memory, after printing "out of memory".
     int loadBook(const char* fileName);
     // Merges one move into the node of key (appended when new). The first
     // record of a move wins; a 17th distinct move is dropped.
@@ -62,6 +64,8 @@ class OpeningBook {
     const std::vector<BookNode>& nodes() const { return bookNodes; }
 
    private:
+    // Reads the header and nodes of an open file; false when it is damaged.
+    bool readNodes(std::FILE* file);
     std::vector<BookNode> bookNodes;
     // Position of each key's node, so that adding a move does not scan the
     // array; gives the node the linear scan from the start would find.

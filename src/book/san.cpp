@@ -102,8 +102,9 @@ bool readPattern(const char* text, SanPattern& pattern) {
     if (!isFileLetter(text[index]) || !isRankDigit(text[index + 1])) return false;
     pattern.to = makeSquare(text[index] - 'a', text[index + 1] - '1');
     index += 2;
-    // A pawn named without its file pushes along the destination's file.
-    if (pattern.piece == PAWN && pattern.fromFile < 0) pattern.fromFile = fileOf(pattern.to);
+    // A pawn token without its file ("d5") takes the first pawn move to that
+    // square, a capture included: a push and a capture never share a
+    // destination, so a correct push is always the one found.
 
     // "=Q", or the bare letter after a pawn's move to the last rank ("e8Q").
     if (text[index] == '=') {

@@ -2,19 +2,23 @@
 // -buildbook mode as a process.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "board/move_text.h"
 #include "book/book_builder.h"
 #include "book/opening_book.h"
 #include "frontend/protocol_engine.h"
+#include "test_support/allocation_budget.h"
 #include "test_support/child_process.h"
 
 namespace tarvok {
@@ -51,6 +55,10 @@ class BookBuilderTest : public ::testing::Test {
         for (uint32_t i = 0; i < node->nodeMoveCount; ++i)
             if (node->moves[i].move == wanted) return &node->moves[i];
         return nullptr;
+    }
+    static std::string bytesOf(const std::string& name) {
+        std::ifstream file(name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
     }
     std::string directory_;
     std::unique_ptr<ProtocolEngine> engine_;
@@ -136,6 +144,51 @@ TEST_F(BookBuilderTest, UnreadablePgnWritesNoBook) {
     const std::string book = directory_ + "/book.bin";
     EXPECT_EQ(buildBook(*engine_, (directory_ + "/missing.pgn").c_str(), book.c_str(), 4, 1), 0);
     EXPECT_NE(access(book.c_str(), F_OK), 0);
+}
+
+// Wherever memory runs out, the builder says so, writes no book and keeps no
+// half-built one; with enough memory it writes the book it writes unlimited.
+TEST_F(BookBuilderTest, OutOfMemoryAnywhereWritesNoBook) {
+    const std::string pgn = std::string(TARVOK_TEST_DATA_DIR) + "/games.pgn";
+    const std::string full = directory_ + "/full.bin", book = directory_ + "/book.bin";
+    ASSERT_EQ(buildBook(*engine_, pgn.c_str(), full.c_str(), 8, 2), 1);
+    int failures = 0;
+    // A small filter, so that the line table and the book take most of it.
+    for (std::size_t limit = 0; limit < (std::size_t{1} << 30); limit += limit / 4 + 1024) {
+        openingBook.clearBook();
+        testing::internal::CaptureStdout();
+        int built = 0;
+        {
+            test::AllocationBudget budget(limit);
+            built = buildBook(*engine_, pgn.c_str(), book.c_str(), 8, 2, 64);
+        }
+        const std::string output = testing::internal::GetCapturedStdout();
+        if (built == 1) {
+            EXPECT_EQ(output, "");
+            EXPECT_EQ(bytesOf(book), bytesOf(full));
+            break;
+        }
+        ++failures;
+        EXPECT_EQ(output, "out of memory\n") << limit;
+        EXPECT_TRUE(openingBook.nodes().empty()) << limit;
+        EXPECT_NE(access(book.c_str(), F_OK), 0) << limit;
+    }
+    // Failures in the filter, the line table and the book itself.
+    EXPECT_GE(failures, 10);
+}
+
+// A pipe cannot be read twice: its games are counted in one exact pass.
+TEST_F(BookBuilderTest, PipedGamesBuildTheSameBookAsAFile) {
+    const std::string fifo = directory_ + "/games.fifo";
+    const std::string fromFile = directory_ + "/file.bin", fromPipe = directory_ + "/pipe.bin";
+    ASSERT_EQ(buildBook(*engine_, writePgn(kTwoGames).c_str(), fromFile.c_str(), 2, 2), 1);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&fifo] { std::ofstream(fifo) << kTwoGames; });
+    openingBook.clearBook();
+    EXPECT_EQ(buildBook(*engine_, fifo.c_str(), fromPipe.c_str(), 2, 2), 1);
+    writer.join();
+    EXPECT_GT(bytesOf(fromFile).size(), 12u);
+    EXPECT_EQ(bytesOf(fromPipe), bytesOf(fromFile));
 }
 
 TEST_F(BookBuilderTest, CommandLineBuildsTheBookThenWaitsForAProtocol) {

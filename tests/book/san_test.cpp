@@ -74,9 +74,12 @@ TEST_F(SanTest, CapturesCarryTheCapturedPiece) {
     EXPECT_EQ(move, makeMoveWord(sq("e4"), sq("d5"), PAWN, PAWN));
     expectMove("cxd5", "c4", "d5");
     expectMove("e5", "e4", "e5");
-    // A pawn token without a file is a push along its own file.
-    expectRejected("d5");
     expectRejected("fxd5");
+    // Without its file, a pawn token takes the pawn move to that square,
+    // a capture included.
+    setPosition("k7/8/8/3p4/4P3/8/8/K7 w - - 0 1");
+    ASSERT_TRUE(parse("d5", move));
+    EXPECT_EQ(move, makeMoveWord(sq("e4"), sq("d5"), PAWN, PAWN));
 
     // Scholar's mate.
     setPosition("r1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq - 4 4");

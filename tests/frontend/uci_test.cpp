@@ -2,7 +2,11 @@
 // input and output.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -241,6 +245,48 @@ TEST(UciHashTest, HugeHashRequestLeavesAWorkingEngine) {
     auto line = engine.waitForPrefix("bestmove ", kLong);
     ASSERT_TRUE(line) << engine.dump();
     EXPECT_TRUE(movesAreLegal(kStartFen, {"e2e4", word(*line, 1)})) << *line;
+}
+
+// A book file too large for memory: the engine says so, reports the book as
+// not found and plays on. The child's address space is capped.
+TEST(UciBookTest, BookTooLargeForMemoryIsNotFoundAndPlayGoesOn) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's allocator does not run under an address-space limit";
+#endif
+    // Two million nodes of one move each: 44 MB on disk, over 400 MB loaded.
+    constexpr uint32_t kNodes = 2000000;
+    std::string bytes = "BOOK";
+    auto append = [&bytes](uint32_t value) {
+        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<char>(value >> (8 * i)));
+    };
+    append(0x00010001);
+    append(kNodes);
+    for (uint32_t node = 1; node <= kNodes; ++node) {
+        append(node);
+        append(0);
+        append(1);
+        append(0x31C);  // any move word: no position here has these keys
+        append(1);
+        bytes += std::string(2, '\0');
+    }
+    const std::string path = "/tmp/tarvok_large_book_" + std::to_string(getpid()) + ".bin";
+    std::ofstream(path, std::ios::binary) << bytes;
+    EngineSession engine;
+    ASSERT_TRUE(engine.start("uci", "", 400000));
+    ASSERT_TRUE(engine.waitForLine("uciok", kLong)) << engine.dump();
+    engine.send("setoption name Book File value " + path);
+    engine.send("setoption name OwnBook value true");
+    engine.send("isready");
+    const size_t before = engine.mark();
+    ASSERT_TRUE(engine.waitForLine("readyok", kLong)) << engine.dump();
+    std::remove(path.c_str());
+    EXPECT_EQ(engine.linesSince(before),
+              (std::vector<std::string>{"out of memory", "info string book file not found", "readyok"}));
+    engine.send("position startpos");
+    engine.send("go depth 3");
+    auto line = engine.waitForPrefix("bestmove ", kLong);
+    ASSERT_TRUE(line) << engine.dump();
+    EXPECT_TRUE(movesAreLegal(kStartFen, {word(*line, 1)})) << *line;
 }
 
 // Board-changing commands during a search stop it first: its bestmove comes,
