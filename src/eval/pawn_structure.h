@@ -13,23 +13,24 @@
 namespace tarvok {
 
 inline void buildPawnSummaries(const Board& board, EvalWork& work) {
+    constexpr Bitboard fileA = 0x0101010101010101ULL, fileH = fileA << 7;
     for (int slot = 0; slot < kFrontSlots; ++slot) {
         work.whiteFront[slot] = kNoWhitePawn;
         work.blackFront[slot] = kNoBlackPawn;
     }
-    work.pawnSet[WHITE] = 0;
-    work.pawnSet[BLACK] = 0;
-    for (Bitboard pawns = board.pieces[WHITE][PAWN]; pawns;) {
+    const Bitboard whitePawns = board.pieces[WHITE][PAWN], blackPawns = board.pieces[BLACK][PAWN];
+    work.pawnSet[WHITE] = (whitePawns & ~fileA) << 7 | (whitePawns & ~fileH) << 9;
+    work.pawnSet[BLACK] = (blackPawns & ~fileA) >> 9 | (blackPawns & ~fileH) >> 7;
+    // Pawns come lowest square first, so the last on a file is White's front
+    // and the first is Black's.
+    for (Bitboard pawns = whitePawns; pawns;) {
         const int square = popLowest(pawns);
-        int& front = work.whiteFront[fileOf(square) + 1];
-        if (rankOf(square) > front) front = rankOf(square);
-        work.pawnSet[WHITE] |= pawnAttacks[WHITE][square];
+        work.whiteFront[fileOf(square) + 1] = rankOf(square);
     }
-    for (Bitboard pawns = board.pieces[BLACK][PAWN]; pawns;) {
+    for (Bitboard pawns = blackPawns; pawns;) {
         const int square = popLowest(pawns);
         int& front = work.blackFront[fileOf(square) + 1];
-        if (rankOf(square) < front) front = rankOf(square);
-        work.pawnSet[BLACK] |= pawnAttacks[BLACK][square];
+        if (front == kNoBlackPawn) front = rankOf(square);
     }
 }
 

@@ -199,6 +199,7 @@ int SearchEngine::alphaBeta(int depth, int alpha, int beta, int allowNull, int p
                 board.unmakeMove(move);
                 continue;
             }
+            hashTable.prefetch(board.hashKey);
             const bool givesCheck = isInCheck(board, static_cast<int>(board.side));
             PlyRecord& child = board.plyRecords[board.plyCount];
             child.inCheck = givesCheck ? 1 : 0;
