@@ -5,6 +5,8 @@
 #
 #   scripts/pgo_build.sh BUILD_DIR [cmake arguments...]
 set -eu
+# A compiler cache that rewrites source paths makes the profile look stale.
+export CCACHE_DISABLE=1
 
 [ $# -ge 1 ] || { echo "usage: $0 BUILD_DIR [cmake arguments...]" >&2; exit 2; }
 root=$(cd "$(dirname "$0")/.." && pwd)
