@@ -12,28 +12,6 @@
 
 namespace tarvok {
 
-inline void buildPawnSummaries(const Board& board, EvalWork& work) {
-    constexpr Bitboard fileA = 0x0101010101010101ULL, fileH = fileA << 7;
-    for (int slot = 0; slot < kFrontSlots; ++slot) {
-        work.whiteFront[slot] = kNoWhitePawn;
-        work.blackFront[slot] = kNoBlackPawn;
-    }
-    const Bitboard whitePawns = board.pieces[WHITE][PAWN], blackPawns = board.pieces[BLACK][PAWN];
-    work.pawnSet[WHITE] = (whitePawns & ~fileA) << 7 | (whitePawns & ~fileH) << 9;
-    work.pawnSet[BLACK] = (blackPawns & ~fileA) >> 9 | (blackPawns & ~fileH) >> 7;
-    // Pawns come lowest square first, so the last on a file is White's front
-    // and the first is Black's.
-    for (Bitboard pawns = whitePawns; pawns;) {
-        const int square = popLowest(pawns);
-        work.whiteFront[fileOf(square) + 1] = rankOf(square);
-    }
-    for (Bitboard pawns = blackPawns; pawns;) {
-        const int square = popLowest(pawns);
-        int& front = work.blackFront[fileOf(square) + 1];
-        if (front == kNoBlackPawn) front = rankOf(square);
-    }
-}
-
 namespace pawn_detail {
 
 constexpr Bitboard kFileA = 0x0101010101010101ULL;
@@ -64,11 +42,33 @@ constexpr Bitboard sideways(Bitboard b) { return (b & ~kFileA) >> 1 | (b & ~kFil
 
 }  // namespace pawn_detail
 
+inline void buildPawnSummaries(const Board& board, EvalWork& work) {
+    using pawn_detail::kFileA, pawn_detail::kFileH;
+    for (int slot = 0; slot < kFrontSlots; ++slot) {
+        work.whiteFront[slot] = kNoWhitePawn;
+        work.blackFront[slot] = kNoBlackPawn;
+    }
+    const Bitboard whitePawns = board.pieces[WHITE][PAWN], blackPawns = board.pieces[BLACK][PAWN];
+    work.pawnSet[WHITE] = (whitePawns & ~kFileA) << 7 | (whitePawns & ~kFileH) << 9;
+    work.pawnSet[BLACK] = (blackPawns & ~kFileA) >> 9 | (blackPawns & ~kFileH) >> 7;
+    // Pawns come lowest square first, so the last on a file is White's front
+    // and the first is Black's.
+    for (Bitboard pawns = whitePawns; pawns;) {
+        const int square = popLowest(pawns);
+        work.whiteFront[fileOf(square) + 1] = rankOf(square);
+    }
+    for (Bitboard pawns = blackPawns; pawns;) {
+        const int square = popLowest(pawns);
+        int& front = work.blackFront[fileOf(square) + 1];
+        if (front == kNoBlackPawn) front = rankOf(square);
+    }
+}
+
 // Scores one colour's pawns with set operations, from the colour's own side
 // (forward = towards its promotion rank). A pawn is doubled with an own pawn
 // ahead of it on its file; isolated with no own pawn on a neighbouring file;
-// otherwise backward when each neighbouring file's foremost own pawn is ahead
-// of it; passed when no neighbouring or own file holds an enemy pawn ahead of
+// otherwise backward when every neighbouring file that holds own pawns has its
+// foremost one ahead of it; passed when no neighbouring or own file holds an enemy pawn ahead of
 // it whose file has no enemy pawn behind that one (only the enemy pawn
 // nearest the colour's side counts).
 template <int colour>
