@@ -1,5 +1,9 @@
-// Times perftCount on three positions of perft.txt (median of three runs) and,
+// Times perftCount on three positions of perft.txt (median of the runs) and,
 // when Debian's stockfish is installed, the same counts by its "go perft".
+//
+//   bench_perft [runs]     runs per position and program (default 3)
+//   bench_perft --train    one run each, one ply shallower, no stockfish: a
+//                          short workload for the profile-guided build
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -7,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -21,8 +26,6 @@
 using namespace tarvok;
 
 namespace {
-
-constexpr int kRuns = 3;
 
 struct Case {
     std::string fen;
@@ -127,20 +130,24 @@ class Stockfish {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
+    const bool training = argc > 1 && std::strcmp(argv[1], "--train") == 0;
+    int runs = training ? 1 : argc > 1 ? std::atoi(argv[1]) : 3;
+    if (runs < 1) runs = 1;
     initAttackTables();
     const std::vector<std::string> fens = perftFens();
     if (fens.size() < 3) {
         std::fprintf(stderr, "cannot read %s/perft.txt\n", TARVOK_DATA_DIR);
         return 1;
     }
-    const Case cases[] = {{fens[0], 6}, {fens[1], 5}, {fens[2], 6}};
+    const int shallower = training ? 1 : 0;
+    const Case cases[] = {{fens[0], 6 - shallower}, {fens[1], 5 - shallower}, {fens[2], 6 - shallower}};
     auto board = std::make_unique<Board>();
     auto lists = std::make_unique<MoveList[]>(kMaxPerftDepth + 1);
     Stockfish stockfish;
-    const bool haveStockfish = stockfish.start("/usr/games/stockfish");
-    if (!haveStockfish) std::printf("stockfish not installed: comparison skipped\n");
+    const bool haveStockfish = !training && stockfish.start("/usr/games/stockfish");
+    if (!haveStockfish && !training) std::printf("stockfish not installed: comparison skipped\n");
 
     for (const Case& c : cases) {
         if (!board->setFromFen(c.fen.c_str())) {
@@ -149,7 +156,7 @@ int main() {
         }
         std::vector<double> times;
         uint64_t nodes = 0;
-        for (int run = 0; run < kRuns; ++run) {
+        for (int run = 0; run < runs; ++run) {
             const auto start = std::chrono::steady_clock::now();
             nodes = perftCount(*board, lists.get(), c.depth);
             times.push_back(secondsSince(start));
@@ -161,7 +168,7 @@ int main() {
         if (!haveStockfish) continue;
         std::vector<double> referenceTimes;
         unsigned long long referenceNodes = 0;
-        for (int run = 0; run < kRuns; ++run) {
+        for (int run = 0; run < runs; ++run) {
             double elapsed = 0;
             referenceNodes = stockfish.perft(c.fen, c.depth, elapsed);
             referenceTimes.push_back(elapsed);

@@ -9,6 +9,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 engine=${1:-$root/build/tarvok}
 [ -x "$engine" ] || { echo "memcheck.sh: no $engine" >&2; exit 2; }
 command -v valgrind >/dev/null || { echo "memcheck.sh: valgrind is missing" >&2; exit 2; }
+# valgrind cannot decode AVX-512 instructions, which a build for this machine
+# may contain.
+if command -v objdump >/dev/null && objdump -d "$engine" | grep -qE '%zmm|%k[0-7]|%[xy]mm(1[6-9]|2[0-9]|3[01])'; then
+    echo "memcheck.sh: $engine has AVX-512 instructions, which valgrind cannot run: build it with -DTARVOK_PORTABLE=ON" >&2
+    exit 2
+fi
 data=$root/tests/data
 work=$(mktemp -d /tmp/tarvok-memcheck-XXXXXX)
 cd "$work" || exit 2

@@ -65,8 +65,8 @@ inline int pieceSquareBlend(const Board& board, int colour) {
 
     EvalWork work;
     buildPawnSummaries(board, work);
-    terms.pawnStructure[WHITE] = scorePawns<WHITE>(board, work);
-    terms.pawnStructure[BLACK] = scorePawns<BLACK>(board, work);
+    terms.pawnStructure[WHITE] = scorePawns<WHITE>(board);
+    terms.pawnStructure[BLACK] = scorePawns<BLACK>(board);
 
     // Knights and bishops are safe from enemy pawns, rooks from enemy pawns and
     // minors, queens from everything but the enemy queen and king.

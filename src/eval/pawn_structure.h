@@ -1,7 +1,7 @@
 // Pawn structure: the file fronts and pawn attack sets of both colours, the
 // doubled/isolated/backward/passed terms, and the blocked centre pawns.
 //   buildPawnSummaries(board, work)     fills fronts and pawn attack sets
-//   scorePawns<colour>(board, work)     pawn-structure sum of one colour
+//   scorePawns<colour>(board)           pawn-structure sum of one colour
 //   blockedCentrePawns(board, terms)    adds the blocked-centre patterns
 #pragma once
 
@@ -12,74 +12,99 @@
 
 namespace tarvok {
 
+namespace pawn_detail {
+
+constexpr Bitboard kFileA = 0x0101010101010101ULL;
+constexpr Bitboard kFileH = kFileA << 7;
+
+// One rank towards the colour's promotion rank, and away from it.
+template <int colour>
+constexpr Bitboard forwardOne(Bitboard b) { return colour == WHITE ? b << 8 : b >> 8; }
+template <int colour>
+constexpr Bitboard backwardOne(Bitboard b) { return colour == WHITE ? b >> 8 : b << 8; }
+// Every set square together with all squares ahead of it on its file, or
+// behind it.
+template <int colour>
+constexpr Bitboard fillForward(Bitboard b) {
+    if constexpr (colour == WHITE) {
+        b |= b << 8;
+        b |= b << 16;
+        return b | b << 32;
+    } else {
+        b |= b >> 8;
+        b |= b >> 16;
+        return b | b >> 32;
+    }
+}
+template <int colour>
+constexpr Bitboard fillBackward(Bitboard b) { return fillForward<colour ^ 1>(b); }
+constexpr Bitboard sideways(Bitboard b) { return (b & ~kFileA) >> 1 | (b & ~kFileH) << 1; }
+
+}  // namespace pawn_detail
+
 inline void buildPawnSummaries(const Board& board, EvalWork& work) {
+    using pawn_detail::kFileA, pawn_detail::kFileH;
     for (int slot = 0; slot < kFrontSlots; ++slot) {
         work.whiteFront[slot] = kNoWhitePawn;
         work.blackFront[slot] = kNoBlackPawn;
     }
-    work.pawnSet[WHITE] = 0;
-    work.pawnSet[BLACK] = 0;
-    for (Bitboard pawns = board.pieces[WHITE][PAWN]; pawns;) {
+    const Bitboard whitePawns = board.pieces[WHITE][PAWN], blackPawns = board.pieces[BLACK][PAWN];
+    work.pawnSet[WHITE] = (whitePawns & ~kFileA) << 7 | (whitePawns & ~kFileH) << 9;
+    work.pawnSet[BLACK] = (blackPawns & ~kFileA) >> 9 | (blackPawns & ~kFileH) >> 7;
+    // Pawns come lowest square first, so the last on a file is White's front
+    // and the first is Black's.
+    for (Bitboard pawns = whitePawns; pawns;) {
         const int square = popLowest(pawns);
-        int& front = work.whiteFront[fileOf(square) + 1];
-        if (rankOf(square) > front) front = rankOf(square);
-        work.pawnSet[WHITE] |= pawnAttacks[WHITE][square];
+        work.whiteFront[fileOf(square) + 1] = rankOf(square);
     }
-    for (Bitboard pawns = board.pieces[BLACK][PAWN]; pawns;) {
+    for (Bitboard pawns = blackPawns; pawns;) {
         const int square = popLowest(pawns);
         int& front = work.blackFront[fileOf(square) + 1];
-        if (rankOf(square) < front) front = rankOf(square);
-        work.pawnSet[BLACK] |= pawnAttacks[BLACK][square];
+        if (front == kNoBlackPawn) front = rankOf(square);
     }
 }
 
-// Scores one colour's pawns. Ranks and fronts are taken from the colour's own
-// side (rank 0 = its first rank, -1 = no own pawn, 8 = no enemy pawn), so one
-// body serves both colours.
+// Scores one colour's pawns with set operations, from the colour's own side
+// (forward = towards its promotion rank). A pawn is doubled with an own pawn
+// ahead of it on its file; isolated with no own pawn on a neighbouring file;
+// otherwise backward when every neighbouring file that holds own pawns has its
+// foremost one ahead of it; passed when no neighbouring or own file holds an enemy pawn ahead of
+// it whose file has no enemy pawn behind that one (only the enemy pawn
+// nearest the colour's side counts).
 template <int colour>
-inline int scorePawns(const Board& board, const EvalWork& work) {
+inline int scorePawns(const Board& board) {
+    using namespace pawn_detail;
     constexpr int enemy = colour ^ 1;
-    const auto ownFront = [&work](int slot) {
-        return colour == WHITE ? work.whiteFront[slot] : 7 - work.blackFront[slot];
-    };
-    const auto enemyFront = [&work](int slot) {
-        return colour == WHITE ? work.blackFront[slot] : 7 - work.whiteFront[slot];
-    };
+    const Bitboard pawns = board.pieces[colour][PAWN];
+    const Bitboard enemyPawns = board.pieces[enemy][PAWN];
+    const Bitboard doubled = pawns & fillBackward<colour>(backwardOne<colour>(pawns));
+    const Bitboard fronts = pawns & ~doubled;
+    const Bitboard isolated = pawns & ~sideways(fillForward<colour>(fillBackward<colour>(pawns)));
+    const Bitboard backward = pawns & ~isolated & ~fillForward<colour>(sideways(fronts));
+    const Bitboard nearestEnemies = enemyPawns & ~fillForward<colour>(forwardOne<colour>(enemyPawns));
+    const Bitboard enemyAhead = fillBackward<colour>(backwardOne<colour>(nearestEnemies));
+    const Bitboard passed = pawns & ~(enemyAhead | sideways(enemyAhead));
+    int sum = -kDoubledPawn * popCount(doubled) - kIsolatedPawn * popCount(isolated) -
+              kBackwardPawn * popCount(backward);
+    if (!passed) return sum;
+
     const unsigned stage = board.stage > 3 ? 3 : board.stage;
     const Bitboard enemyPieces = board.colourOccupied[enemy];
     const bool ownKing = board.hasKing(colour);
     const bool enemyKing = board.hasKing(enemy);
-    int sum = 0;
-    for (Bitboard pawns = board.pieces[colour][PAWN]; pawns;) {
-        const int square = popLowest(pawns);
-        const int slot = fileOf(square) + 1;
+    // A neighbouring file's foremost own pawn beside the pawn or one rank behind.
+    const Bitboard neighbourFronts = sideways(fronts);
+    for (Bitboard set = passed; set;) {
+        const int square = popLowest(set);
         const int rank = colour == WHITE ? rankOf(square) : 7 - rankOf(square);
-
-        if (rank < ownFront(slot)) sum -= kDoubledPawn;
-
-        const int left = ownFront(slot - 1);
-        const int right = ownFront(slot + 1);
-        if (left == kNoWhitePawn && right == kNoWhitePawn) {
-            sum -= kIsolatedPawn;
-        } else if ((left == kNoWhitePawn || rank < left) && (right == kNoWhitePawn || rank < right)) {
-            sum -= kBackwardPawn;
-        }
-
-        const auto clear = [rank](int front) { return front == kNoBlackPawn || front <= rank; };
-        if (clear(enemyFront(slot - 1)) && clear(enemyFront(slot)) && clear(enemyFront(slot + 1))) {
-            const int bonus = kPassedPawnBonus[stage][rank];
-            sum += bonus;
-            const Bitboard stop = colour == WHITE ? squareMask(square) << 8 : squareMask(square) >> 8;
-            if (stop & enemyPieces) sum -= bonus >> 1;
-            if (enemyKing) sum += 2 * squareDistance(square, static_cast<int>(board.kingSquare[enemy]));
-            if (ownKing) sum -= squareDistance(square, static_cast<int>(board.kingSquare[colour]));
-            // A neighbour beside it or one rank behind it; the rank-1 pawn's
-            // "rank - 1" must not match the empty-file value.
-            const auto supports = [rank](int front) {
-                return front != kNoWhitePawn && (front == rank || front == rank - 1);
-            };
-            if (supports(left) || supports(right)) sum += bonus >> 1;
-        }
+        const int bonus = kPassedPawnBonus[stage][rank];
+        sum += bonus;
+        const Bitboard stop = forwardOne<colour>(squareMask(square));
+        if (stop & enemyPieces) sum -= bonus >> 1;
+        if (enemyKing) sum += 2 * squareDistance(square, static_cast<int>(board.kingSquare[enemy]));
+        if (ownKing) sum -= squareDistance(square, static_cast<int>(board.kingSquare[colour]));
+        const Bitboard supportSquares = squareMask(square) | backwardOne<colour>(squareMask(square));
+        if (neighbourFronts & supportSquares) sum += bonus >> 1;
     }
     return sum;
 }

@@ -203,6 +203,8 @@ int SearchEngine::alphaBeta(int depth, int alpha, int beta, int allowNull, int p
                 board.unmakeMove(move);
                 continue;
             }
+            // Children at depth 4 or more probe the table; quiescence does not.
+            if (depth >= 8) hashTable.prefetch(board.hashKey);
             const bool givesCheck = isInCheck(board, static_cast<int>(board.side));
             PlyRecord& child = board.plyRecords[board.plyCount];
             child.inCheck = givesCheck ? 1 : 0;

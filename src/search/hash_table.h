@@ -5,6 +5,7 @@
 //   hashTable.clear()             zero every entry
 //   hashTable.free()              release the storage
 //   hashTable.probe(key)          entry for this exact key, or nullptr
+//   hashTable.prefetch(key)       starts loading the entry a probe will read
 //   hashTable.store(key, move, depth, bound, score)
 //   entryScore / entryDepth / entryBound unpack a probed entry
 //
@@ -94,6 +95,9 @@ struct HashTable {
                    ? &entry
                    : nullptr;
     }
+
+    // Starts loading the entry of a position about to be searched.
+    void prefetch(HashKey key) const { __builtin_prefetch(&entries[static_cast<uint32_t>(key) & indexMask]); }
 
     void store(HashKey key, Move move, int depth, uint32_t bound, int score) {
         HashEntry& entry = entries[static_cast<uint32_t>(key) & indexMask];
