@@ -108,8 +108,15 @@ class SearchEngine {
     PvRow savedPv;
     int ponderEnabled = 0;
     int pondering = 0;
+    // An analysis search: it plays no move (not even a book move) and, out
+    // of depth, waits for a command as a ponder search does.
+    int analysing = 0;
     Move ponderMove = NO_MOVE;
     int limitMode = LIMIT_MOVETIME;
+    // The limit mode of the running search, fixed when it starts: a limit
+    // command that arrives during the search applies to the next one.
+    int activeLimitMode = LIMIT_MOVETIME;
+    // Iterations of a search that is not depth-limited (XBoard "sd" lowers it).
     int32_t maxDepth = 63;
     uint32_t timeBudget = 7500;
     WallTime startTime{0, 0};
@@ -150,8 +157,8 @@ class SearchEngine {
     static void sortMoves(MoveList& list, int count);
     int staticExchange(Move move) const;
     bool inputAvailable();
-    // A ponder search with nothing left to do waits here for the opponent:
-    // until a ponder hit clears pondering or a command stops the search.
+    // A ponder or analysis search with nothing left to do waits here: until
+    // a ponder hit clears pondering or a command stops the search.
     void waitWhilePondering();
 
    private:
