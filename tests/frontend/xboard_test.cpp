@@ -92,17 +92,6 @@ TEST_F(XboardTest, PingIsAnsweredDuringSearch) {
     expectLegalMove(kStartFen, {});
 }
 
-TEST_F(XboardTest, ForceThenGoPlaysForTheSideToMove) {
-    engine.send("force");
-    engine.send("e2e4");
-    engine.send("e7e5");
-    engine.send("g1f3");
-    EXPECT_EQ(countPrefix(untilPong(1), "move "), 0) << "no thinking in force mode\n" << engine.dump();
-    engine.send("sd 3");
-    engine.send("go");
-    expectLegalMove(kStartFen, {"e2e4", "e7e5", "g1f3"});
-}
-
 TEST_F(XboardTest, MoveTimeAndDepthLimits) {
     engine.send("st 1");
     const auto started = std::chrono::steady_clock::now();
@@ -162,36 +151,6 @@ TEST_F(XboardTest, LevelCommandsSetTheClock) {
         engine.send("?");
         expectLegalMove(kStartFen, {});
     }
-}
-
-TEST_F(XboardTest, UpperCaseMoveIsIgnored) {
-    engine.send("force");
-    engine.send("E2E4");
-    engine.send("sd 2");
-    engine.send("go");
-    expectLegalMove(kStartFen, {});  // still White to move
-}
-
-TEST_F(XboardTest, PromotionInASetUpPosition) {
-    const std::string fen = "7k/4P3/8/8/8/8/8/K7 w - - 0 1";
-    engine.send("force");
-    engine.send("setboard " + fen);
-    engine.send("e7e8q");
-    engine.send("sd 3");
-    engine.send("go");
-    const std::string reply = expectLegalMove(fen, {"e7e8q"});
-    // The queen on e8 checks the king: only the king can move, off the eighth rank.
-    EXPECT_TRUE(reply == "h8h7" || reply == "h8g7") << reply;
-}
-
-TEST_F(XboardTest, UndoTakesBackTheLastMove) {
-    engine.send("force");
-    engine.send("e2e4");
-    engine.send("e7e5");
-    engine.send("undo");
-    engine.send("sd 2");
-    engine.send("go");
-    expectLegalMove(kStartFen, {"e2e4"});  // Black to move again
 }
 
 TEST_F(XboardTest, NopostSuppressesThinkingButNotTheMove) {
@@ -288,19 +247,6 @@ TEST_F(XboardTest, AnalysisFollowsMovesAndUndoAndExitRestoresTheLimit) {
     EXPECT_EQ(countPrefix(engine.linesSince(before), "move "), 1) << engine.dump();
 }
 
-TEST_F(XboardTest, NewDuringSearchAbortsAndResets) {
-    engine.send("force");
-    engine.send("e2e4");
-    engine.send("st 30");
-    engine.send("go");
-    ASSERT_TRUE(engine.waitFor(isThinking, kLong)) << engine.dump();
-    engine.send("new");
-    EXPECT_EQ(countPrefix(untilPong(2), "move "), 0) << engine.dump();
-    engine.send("sd 2");
-    engine.send("go");
-    expectLegalMove(kStartFen, {});  // the start position, White to move
-}
-
 TEST_F(XboardTest, OverlongMoveLinesAreIgnored) {
     engine.send("force");
     engine.send("e2e4xxxxxxxxxxxxxxxx");
@@ -376,6 +322,11 @@ std::vector<std::string> concat(std::vector<std::string> first, const std::vecto
 }
 
 const GuiSession kGuiSessions[] = {
+    {"ForceThenGoPlaysForTheSideToMove", {"force", "e2e4", "e7e5", "g1f3", "!move ", "sd 3", "go", "<move "}},
+    {"NewDuringSearchAbortsAndResets", {"force", "e2e4", "st 30", "go", "<1 ", "new", "!move ", "sd 2", "go", "<move "}},
+    {"UndoTakesBackOneMove", {"force", "e2e4", "e7e5", "undo", "sd 2", "go", "<move "}},
+    {"UpperCaseIsNoMove", {"force", "E2E4", "<Error (unknown command): E2E4", "sd 2", "go", "<move "}},
+    {"PromotionInASetUpPosition", {"force", "setboard 7k/4P3/8/8/8/8/8/K7 w - - 0 1", "e7e8q", "sd 3", "go", "<move "}},
     {"RetractMove", {"sd 3", "e2e4", "<move ", "remove", "d2d4", "<move "}},
     {"MatedByTheOpponentThenNextGame",
      {"setboard 6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", "a1a8", "<1-0 {White mates}", "result 1-0 {White mates}", "new",
