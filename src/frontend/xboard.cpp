@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "board/move_text.h"
-
 #include "frontend/config_file.h"
 #include "frontend/frontend.h"
 #include "frontend/protocol_engine.h"
@@ -87,9 +86,6 @@ void restoreLimits(ProtocolEngine& engine) {
     engine.moveTime = frontEnd.savedMoveTime;
     engine.nodeLimit = frontEnd.savedNodeLimit;
 }
-
-// The deepest iteration a search may reach.
-constexpr int kMaxDepth = 63;
 
 void analyse(ProtocolEngine& engine) {
     engine.setLimit(LIMIT_INFINITE, 0);
@@ -345,7 +341,7 @@ int xboardHandleLine(char* line) {
     } else if (startsWith(line, "sd ")) {
         // A depth cap on top of the time control, not a new limit mode.
         long long depth = argumentAfterBlank(line);
-        engine->maxDepth = static_cast<int32_t>(depth < 1 ? 1 : depth > kMaxDepth ? kMaxDepth : depth);
+        engine->maxDepth = static_cast<int32_t>(depth < 1 ? 1 : depth > kMaxIterations ? kMaxIterations : depth);
     } else if (startsWith(line, "level ")) {
         level(*engine, line);
     } else if (startsWith(line, "setboard ")) {

@@ -32,6 +32,7 @@ constexpr int kInfiniteWindow = 32001;
 constexpr int kMateThreshold = 31743;  // scores beyond this are mate scores
 constexpr uint32_t kNoTimeLimit = 4294967295u;
 constexpr int kPvLength = 64;
+constexpr int kMaxIterations = 63;  // the deepest iteration of any search
 
 // One principal variation: moves with their scores.
 struct PvRow {
@@ -117,7 +118,7 @@ class SearchEngine {
     // command that arrives during the search applies to the next one.
     int activeLimitMode = LIMIT_MOVETIME;
     // Iterations of a search that is not depth-limited (XBoard "sd" lowers it).
-    int32_t maxDepth = 63;
+    int32_t maxDepth = kMaxIterations;
     uint32_t timeBudget = 7500;
     WallTime startTime{0, 0};
     uint32_t checkInterval = 30000;
