@@ -247,38 +247,6 @@ TEST_F(XboardTest, AnalysisFollowsMovesAndUndoAndExitRestoresTheLimit) {
     EXPECT_EQ(countPrefix(engine.linesSince(before), "move "), 1) << engine.dump();
 }
 
-TEST_F(XboardTest, OverlongMoveLinesAreIgnored) {
-    engine.send("force");
-    engine.send("e2e4xxxxxxxxxxxxxxxx");
-    EXPECT_EQ(untilPong(4), std::vector<std::string>{"Illegal move: e2e4xxxxxxxxxxxxxxxx"}) << engine.dump();
-    engine.send("sd 2");
-    engine.send("go");
-    const std::string first = expectLegalMove(kStartFen, {});
-
-    // The same while pondering: the long line is a miss that names no move;
-    // the engine waits, and the next proper move is answered.
-    engine.send("hard");
-    engine.send("st 1");
-    engine.send("force");
-    engine.send("e7e5");
-    engine.send("go");
-    const std::string second = expectLegalMove(kStartFen, {first, "e7e5"});
-    ASSERT_TRUE(engine.waitForPrefix("Hint: ", kLong)) << engine.dump();
-    std::string missed;
-    for (const std::string& move : legalMoves(kStartFen, {first, "e7e5", second}))
-        if (move != word(engine.transcript().back(), 1)) missed = move;
-    ASSERT_FALSE(missed.empty());
-    engine.send(missed + "xxxxxxxxxxxx");
-    const std::vector<std::string> lines = untilPong(6);
-    EXPECT_EQ(countPrefix(lines, "Illegal move: "), 1) << engine.dump();
-    EXPECT_EQ(countPrefix(lines, "move "), 0) << engine.dump();
-    engine.send("easy");
-    const std::vector<std::string> game = {first, "e7e5", second};
-    const std::string reply = legalMoves(kStartFen, game).front();
-    engine.send(reply);
-    expectLegalMove(kStartFen, {first, "e7e5", second, reply});
-}
-
 // A move of the opponent's that arrives while the engine is thinking (and
 // not pondering) waits for the search: the engine's move comes first, then
 // the opponent's move is played and answered.
@@ -296,7 +264,7 @@ TEST_F(XboardTest, MoveDuringOwnSearchWaitsForIt) {
 }
 
 // Sessions as GUIs and scripts drive them. A step is a line to send ("$hint"
-// stands for the move of the last "Hint:" line, "$under" for that promotion
+// at its start stands for the move of the last "Hint:" line, "$under" for that promotion
 // to another piece), "<text" waits for a line that starts with text ("@ms" at
 // the end sets the time-out), "!text" answers a ping and checks that no line
 // starting with text came since the previous check, and "~idle" checks that
@@ -324,6 +292,9 @@ std::vector<std::string> concat(std::vector<std::string> first, const std::vecto
 const GuiSession kGuiSessions[] = {
     {"ForceThenGoPlaysForTheSideToMove", {"force", "e2e4", "e7e5", "g1f3", "!move ", "sd 3", "go", "<move "}},
     {"NewDuringSearchAbortsAndResets", {"force", "e2e4", "st 30", "go", "<1 ", "new", "!move ", "sd 2", "go", "<move "}},
+    {"OverlongMoveLine", {"force", "e2e4xxxxxxxxxxxx", "<Illegal move: e2e4xxxxxxxxxxxx", "sd 2", "go", "<move "}},
+    {"OverlongPonderMiss",
+     {"hard", "sd 3", "e2e4", "<Hint: ", "$hintxxxxxxxxxxxx", "<Illegal move: ", "!move ", "easy", "$hint", "<move "}},
     {"UndoTakesBackOneMove", {"force", "e2e4", "e7e5", "undo", "sd 2", "go", "<move "}},
     {"UpperCaseIsNoMove", {"force", "E2E4", "<Error (unknown command): E2E4", "sd 2", "go", "<move "}},
     {"PromotionInASetUpPosition", {"force", "setboard 7k/4P3/8/8/8/8/8/K7 w - - 0 1", "e7e8q", "sd 3", "go", "<move "}},
@@ -433,7 +404,7 @@ TEST_P(XboardGuiSessionTest, StaysInStep) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1000));
             EXPECT_LT(cpuTicks(engine.process().pid()) - before, 10) << "still thinking\n" << engine.dump();
         } else {
-            if (step == "$hint") step = board.hint;
+            if (startsWith(step, "$hint")) step = board.hint + step.substr(5);
             if (step == "$under") step = board.hint.substr(0, 4) + (board.hint.substr(4) == "n" ? "q" : "n");
             board.sent(step);
             engine.send(step);
