@@ -280,6 +280,13 @@ TEST(SearchLimits, PeriodicCheckTestsTheClockOnlyAtTheInterval) {
     EXPECT_EQ(engine->checkCounter, 0u);
     EXPECT_EQ(engine->checkNow(), 0);  // already stopped
 
+    // A budget beyond 32 bits of microseconds (st 5000) still ends.
+    engine->setLimit(LIMIT_MOVETIME, kNoTimeLimit - 1);
+    engine->setupTimeBudget();
+    engine->startTime.seconds -= 5000;
+    engine->checkCounter = engine->checkInterval - 1;
+    EXPECT_EQ(engine->periodicCheck(), 0);
+
     engine->stopState = STOP_NONE;
     engine->pondering = 1;  // while pondering neither limit applies
     nodeCount = 5;
