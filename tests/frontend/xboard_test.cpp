@@ -314,6 +314,7 @@ const GuiSession kGuiSessions[] = {
       "undo", "<63 ", "!move ", "exit", "!move ", "sd 3", "go", "<move "}},
     {"DepthLimitKeepsTheClock",
      {"level 40 5 0", "sd 30", "time 100", "otim 100", "go", "sd 25", "<move @4000"}},
+    {"SuddenDeathSharesTheClock", {"level 0 1 0", "time 6000", "otim 6000", "go", "<move @15000"}},
     {"GameResumedAfterHundredPliesOfForceMode",
      concat(concat({"level 40 1 0", "force"}, hundredPlies()), {"time 6000", "otim 6000", "go", "<4 ", "<move "})},
     {"ResultEndsPondering", {"hard", "st 1", "e2e4", "<Hint: ", "result 1-0 {White resigns}", "!move ", "~idle"}},
