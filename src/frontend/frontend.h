@@ -47,8 +47,10 @@ struct FrontEndState {
     // side to move and the other side when the engine starts a search.
     float engineClock = -1.0f;
     float opponentClock = -1.0f;
-    // XBoard analysis: running, and the limits in force before it began.
-    int analyzing = 0;
+    // XBoard: the clock "level" gave each side, for every new game; negative
+    // until given.
+    float controlBaseClock = -1.0f;
+    // XBoard analysis: the limits in force before it began.
     int savedLimitMode = 0;
     int32_t savedDepthLimit = 0;
     uint32_t savedMoveTime = 0;
@@ -77,6 +79,20 @@ void stopUciSearch(ProtocolEngine& engine);
 // XBoard: puts the clocks given by "time" and "otim" on the engine (side to
 // move) and its opponent before a search.
 void applyXboardClocks();
+
+// XBoard: starts the engine's search (or a ponder search) with the GUI's
+// clocks and the moves left to the time control. Without a legal move to
+// play it claims the result instead; a ponder search is not started then.
+void startXboardSearch(ProtocolEngine& engine, bool ponder);
+
+// XBoard: prints the result when the side to move has no legal move ("1-0
+// {White mates}", "0-1 {Black mates}", "1/2-1/2 {Stalemate}"); returns
+// whether it did.
+bool claimXboardResult(ProtocolEngine& engine);
+
+// XBoard "new": the start position and the counters of a fresh game; the
+// time control stays, the depth limit goes.
+void resetXboardGame(ProtocolEngine& engine);
 
 // The protocols' start-up: a new engine replaces (and releases) the old one;
 // the opening book is switched on when tarvok.ini says "Book=1".

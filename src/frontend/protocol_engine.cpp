@@ -16,6 +16,11 @@ void ProtocolEngine::onSearchEnd(int stop) {
     // An aborted search has no result: it announces nothing (a GUI would take
     // the last game move for the engine's answer).
     if (stop == STOP_ABORT && !frontEnd.newGamePending) return;
+    if (stop == STOP_ABORT && mode == PROTOCOL_XBOARD) {
+        frontEnd.newGamePending = 0;
+        resetXboardGame(*this);
+        return;
+    }
     if (stop == STOP_ABORT) {
         frontEnd.newGamePending = 0;
         setStartPosition();
@@ -40,18 +45,22 @@ void ProtocolEngine::onSearchEnd(int stop) {
             char move[kPendingMoveSize];
             std::memcpy(move, frontEnd.pendingMove, sizeof move);
             frontEnd.pendingMove[0] = '\0';
-            if (playMoveText(move) && !frontEnd.hasDeferredLine) {
+            if (!playMoveText(move)) {
+                if (move[0] != '\0') sendLine("Illegal move: %s", move);
+            } else if (!frontEnd.hasDeferredLine) {
                 frontEnd.ponderRequested = 0;
-                applyXboardClocks();
-                startSearch(false);
+                startXboardSearch(*this, false);
             }
         }
         return;
     }
 
     // Without a move (mated or stalemated) UCI still owes a bestmove, and
-    // XBoard gets no move line.
-    if (playedMove == NO_MOVE && mode == PROTOCOL_XBOARD) return;
+    // XBoard gets the result instead of a move line.
+    if (playedMove == NO_MOVE && mode == PROTOCOL_XBOARD) {
+        if (!consoleOutput) claimXboardResult(*this);
+        return;
+    }
     char line[64];
     if (playedMove == NO_MOVE) std::snprintf(text, sizeof text, "0000");
     else moveToCoordinates(playedMove, text);
@@ -66,22 +75,30 @@ void ProtocolEngine::onSearchEnd(int stop) {
     } else {
         frontEnd.hintMove = NO_MOVE;
     }
-    if (stop == STOP_PLAY && mode == PROTOCOL_XBOARD && frontEnd.movesPerSession != 0) {
+    // Every move played counts towards the time control, book moves and
+    // moves after a ponder hit included.
+    if (mode == PROTOCOL_XBOARD && frontEnd.movesPerSession != 0) {
         if (--frontEnd.movesLeft == 0) frontEnd.movesLeft = frontEnd.movesPerSession;
     }
     if (consoleOutput || mode == PROTOCOL_NONE) return;
     sendLine("%s", line);
 
-    // No pondering while a command held back during the search waits to run.
-    if (mode == PROTOCOL_XBOARD && frontEnd.ponderOption && !frontEnd.hasDeferredLine) {
+    // No pondering while a command held back during the search waits to run,
+    // nor in force mode.
+    if (mode == PROTOCOL_XBOARD && frontEnd.ponderOption && ponderEnabled && !frontEnd.hasDeferredLine &&
+        !frontEnd.forceMode) {
         frontEnd.ponderRequested = 0;
         if (frontEnd.hintMove != NO_MOVE) {
             moveToCoordinates(frontEnd.hintMove, text);
             sendLine("Hint: %s", text);
             if (playMoveText(text)) {
-                frontEnd.ponderRequested = 1;
-                applyXboardClocks();
-                startSearch(true);
+                // An expected reply that ends the game leaves nothing to ponder.
+                if (countLegalMoves() == 0) {
+                    gameTakeBack();
+                } else {
+                    frontEnd.ponderRequested = 1;
+                    startXboardSearch(*this, true);
+                }
             }
         }
     }

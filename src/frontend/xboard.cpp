@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "board/move_text.h"
 #include "frontend/config_file.h"
 #include "frontend/frontend.h"
 #include "frontend/number_text.h"
@@ -46,6 +47,15 @@ void switchPonderingOff(ProtocolEngine& engine) {
     frontEnd.hintMove = NO_MOVE;
 }
 
+// Ends a running search without a move: a ponder search takes its guessed
+// move back, the engine's own search and an analysis are abandoned.
+void endSearchWithoutMove(ProtocolEngine& engine) {
+    frontEnd.ponderRequested = 0;
+    if (!engine.searching) return;
+    frontEnd.pendingMove[0] = '\0';
+    engine.stopState = engine.pondering ? STOP_PONDER : STOP_ABORT;
+}
+
 void startUp() {
     int hashMegabytes = 128;
     iniGetInt(kConfigFileName, "Engine", "Hash", hashMegabytes);
@@ -55,7 +65,11 @@ void startUp() {
     resetGameCounters(engine);
     enableConfiguredBook(engine);
     frontEnd.forceMode = 0;
-    frontEnd.engineClock = frontEnd.opponentClock = -1.0f;
+    frontEnd.engineClock = frontEnd.opponentClock = frontEnd.controlBaseClock = -1.0f;
+    // The new engine ponders as the GUI last asked.
+    engine.ponderEnabled = frontEnd.ponderOption;
+    frontEnd.ponderRequested = 0;
+    frontEnd.hintMove = NO_MOVE;
     sendLine(
         "feature setboard=1 myname=\"%s %s %s\" analyze=1 ping=1 draw=0 sigint=0 variants=\"normal\" done=1 "
         "colors=0",
@@ -78,7 +92,14 @@ void restoreLimits(ProtocolEngine& engine) {
 
 void analyse(ProtocolEngine& engine) {
     engine.setLimit(LIMIT_INFINITE, 0);
+    engine.analysing = 1;
     engine.startSearch(false);
+}
+
+void leaveAnalysis(ProtocolEngine& engine) {
+    if (!engine.analysing) return;
+    engine.analysing = 0;
+    restoreLimits(engine);
 }
 
 void newGame(ProtocolEngine& engine) {
@@ -87,8 +108,7 @@ void newGame(ProtocolEngine& engine) {
         engine.stopState = STOP_ABORT;
         frontEnd.newGamePending = 1;
     } else {
-        engine.setStartPosition();
-        resetGameCounters(engine);
+        resetXboardGame(engine);
     }
     frontEnd.forceMode = 0;
 }
@@ -107,7 +127,7 @@ void level(ProtocolEngine& engine, const char* line) {
     if (const char* colon = std::strchr(timeWord, ':')) seconds = readSaturatedInt(colon + 1);
     const auto base = static_cast<float>((minutes * 60 + seconds) * 1000);
     engine.clockTime[engine.board.side] = base;
-    frontEnd.engineClock = frontEnd.opponentClock = base;
+    frontEnd.engineClock = frontEnd.opponentClock = frontEnd.controlBaseClock = base;
     // Increments may be fractions of a second (level 0 0:05 0.05).
     const double incrementMs = std::strtod(increment, nullptr) * 1000.0;
     engine.clockIncrement[0] = engine.clockIncrement[1] =
@@ -115,19 +135,23 @@ void level(ProtocolEngine& engine, const char* line) {
     engine.setLimit(LIMIT_CLOCK, 0);
 }
 
-// Returns 0 when the engine, now to move, has no legal move.
-int handleMove(ProtocolEngine& engine, const char* line) {
+// True when line names the move hint, promotion piece included.
+bool isPonderHit(const char* line, Move hint) {
+    char hintText[kMoveTextSize];
+    moveToCoordinates(hint, hintText);
+    const char promotion = line[4] >= 'a' && line[4] <= 'z' ? line[4] : '\0';
+    return std::strncmp(line, hintText, 4) == 0 && promotion == hintText[4];
+}
+
+void handleMove(ProtocolEngine& engine, const char* line) {
     const bool ponderReply =
         frontEnd.ponderOption && frontEnd.ponderRequested && frontEnd.hintMove != NO_MOVE && engine.searching;
     // Any other move during a search would change the board under it: the
     // search ends first and the move is played after it.
-    if (!ponderReply && deferWhileSearching(line)) return 1;
+    if (!ponderReply && deferWhileSearching(line)) return;
     ++frontEnd.userMoveCount;
     if (ponderReply) {
-        const Move hint = frontEnd.hintMove;
-        const int from = (line[0] - 'a') + 8 * (line[1] - '1');
-        const int to = (line[2] - 'a') + 8 * (line[3] - '1');
-        if (from == moveFrom(hint) && to == moveTo(hint)) {
+        if (isPonderHit(line, frontEnd.hintMove)) {
             frontEnd.ponderRequested = 0;
             engine.pondering = 0;
             engine.checkCounter = engine.checkInterval;
@@ -138,31 +162,86 @@ int handleMove(ProtocolEngine& engine, const char* line) {
             std::snprintf(frontEnd.pendingMove, sizeof frontEnd.pendingMove, "%s", line);
             engine.stopState = engine.pondering ? STOP_PONDER : STOP_PLAY;
         }
-        return 1;
+        return;
     }
-    if (!engine.playMoveText(line)) return 1;
-    if (frontEnd.analyzing) return 1;
-    if (engine.countLegalMoves() == 0) return 0;
-    if (frontEnd.forceMode) return 1;
-    engine.movesToGo = frontEnd.movesLeft;
-    applyXboardClocks();
-    engine.startSearch(false);
-    return 1;
+    if (!engine.playMoveText(line)) {
+        sendLine("Illegal move: %s", line);
+        return;
+    }
+    // In force mode and in analysis the move is only recorded; a move that
+    // ends the game is answered with the result.
+    if (engine.analysing || frontEnd.forceMode) return;
+    startXboardSearch(engine, false);
 }
 
 // Commands that change the board: during an analysis they stop it, run, and
 // the analysis starts again on the new position.
 bool changesAnalysedPosition(const char* line) {
-    return equals(line, "undo") || equals(line, "new") || startsWith(line, "setboard ") || looksLikeMove(line);
+    return equals(line, "undo") || equals(line, "remove") || equals(line, "new") || startsWith(line, "setboard ") ||
+           looksLikeMove(line);
 }
 
 // Commands that must not run under a search that is using the board.
 bool changesBoardOrTables(const char* line) {
-    return equals(line, "xboard") || equals(line, "undo") || equals(line, "analyze") || equals(line, "go") ||
+    return equals(line, "xboard") || equals(line, "undo") || equals(line, "remove") || equals(line, "analyze") ||
+           equals(line, "go") ||
            startsWith(line, "perft ") || startsWith(line, "divide ") || startsWith(line, "setboard ");
 }
 
+// Commands a GUI may send that need no action here.
+bool isIgnoredCommand(const char* line) {
+    static constexpr const char* kIgnored[] = {"white", "black", "random", "computer", ".", "#", "draw", "hint",
+                                               "bk", "rating"};
+    static constexpr const char* kIgnoredPrefixes[] = {"accepted ", "rejected ", "analyze", "protover ", "name ",
+                                                       "rating ", "ics ", "variant ", "memory ", "cores ",
+                                                       "egtpath ", "option ", "nps "};
+    for (const char* word : kIgnored)
+        if (equals(line, word)) return true;
+    for (const char* prefix : kIgnoredPrefixes)
+        if (startsWith(line, prefix)) return true;
+    return false;
+}
+
 }  // namespace
+
+bool claimXboardResult(ProtocolEngine& engine) {
+    if (engine.countLegalMoves() != 0) return false;
+    if (!engine.isCheckmate()) sendLine("1/2-1/2 {Stalemate}");
+    else if (engine.board.side == WHITE) sendLine("0-1 {Black mates}");
+    else sendLine("1-0 {White mates}");
+    return true;
+}
+
+void startXboardSearch(ProtocolEngine& engine, bool ponder) {
+    if (!ponder && claimXboardResult(engine)) return;
+    applyXboardClocks();
+    // Moves left to the control, wrapped into the current one: after a long
+    // stretch of force mode the count may have run past several controls.
+    if (frontEnd.movesPerSession > 0) {
+        int left = frontEnd.movesLeft % frontEnd.movesPerSession;
+        if (left <= 0) left += frontEnd.movesPerSession;
+        frontEnd.movesLeft = left;
+    }
+    engine.movesToGo = frontEnd.movesPerSession > 0 ? frontEnd.movesLeft : 0;
+    engine.startSearch(ponder);
+}
+
+void resetXboardGame(ProtocolEngine& engine) {
+    const int limitMode = engine.limitMode;
+    const uint32_t moveTime = engine.moveTime;
+    const int32_t increments[2] = {engine.clockIncrement[0], engine.clockIncrement[1]};
+    engine.setStartPosition();
+    engine.limitMode = limitMode;
+    engine.moveTime = moveTime;
+    engine.clockIncrement[0] = increments[0];
+    engine.clockIncrement[1] = increments[1];
+    frontEnd.movesLeft = frontEnd.movesPerSession;
+    engine.movesToGo = frontEnd.movesPerSession;
+    frontEnd.userMoveCount = 0;
+    frontEnd.firstGoDone = 0;
+    frontEnd.engineClock = frontEnd.opponentClock = frontEnd.controlBaseClock;
+    if (frontEnd.controlBaseClock >= 0.0f) engine.clockTime[0] = engine.clockTime[1] = frontEnd.controlBaseClock;
+}
 
 void applyXboardClocks() {
     ProtocolEngine* engine = frontEnd.engine;
@@ -174,7 +253,7 @@ void applyXboardClocks() {
 int xboardHandleLine(char* line) {
     ProtocolEngine* engine = frontEnd.engine;
     if (engine != nullptr && engine->searching) {
-        if (frontEnd.analyzing && changesAnalysedPosition(line)) {
+        if (engine->analysing && changesAnalysedPosition(line)) {
             deferWhileSearching(line, STOP_ABORT);
             return 1;
         }
@@ -183,54 +262,55 @@ int xboardHandleLine(char* line) {
         if ((changesBoardOrTables(line) || (looksLikeMove(line) && !ponderReply)) && deferWhileSearching(line))
             return 1;
     }
-    const bool restartAnalysis = frontEnd.analyzing && engine != nullptr && changesAnalysedPosition(line);
+    const bool restartAnalysis = engine != nullptr && engine->analysing && changesAnalysedPosition(line);
 
-    int result = 1;
     if (equals(line, "xboard")) {
         startUp();
     } else if (engine == nullptr) {
         return 1;  // nothing else means anything before the engine exists
-    } else if (equals(line, "undo")) {
+    } else if (equals(line, "undo") || equals(line, "remove")) {
+        // "remove" retracts the user's last move and the engine's answer.
         engine->gameTakeBack();
-    } else if (equals(line, "white") || equals(line, "black")) {
+        if (equals(line, "remove")) engine->gameTakeBack();
+        frontEnd.ponderRequested = 0;
+        frontEnd.hintMove = NO_MOVE;
     } else if (equals(line, "force")) {
+        // No thinking, pondering or moving in force mode: a search running
+        // now ends without a move.
         frontEnd.forceMode = 1;
-    } else if (equals(line, "random") || equals(line, "result")) {
+        if (!engine->analysing) endSearchWithoutMove(*engine);
+    } else if (equals(line, "result") || startsWith(line, "result ")) {
+        // The game is over: pondering, an analysis and any search end.
+        endSearchWithoutMove(*engine);
+        leaveAnalysis(*engine);
+        frontEnd.hintMove = NO_MOVE;
     } else if (equals(line, "analyze")) {
         saveLimits(*engine);
-        frontEnd.analyzing = 1;
         analyse(*engine);
     } else if (equals(line, "exit")) {
-        if (frontEnd.analyzing) {
-            frontEnd.analyzing = 0;
-            restoreLimits(*engine);
-        }
-        if (engine->searching) engine->stopState = STOP_ABORT;
+        leaveAnalysis(*engine);
+        endSearchWithoutMove(*engine);
     } else if (equals(line, "setboard")) {
     } else if (equals(line, "go")) {
         if (!frontEnd.firstGoDone) {
             frontEnd.firstGoDone = 1;
-            if (frontEnd.movesLeft != 0) {
-                frontEnd.movesLeft -= static_cast<int>(frontEnd.userMoveCount / 2);
-                engine->movesToGo = frontEnd.movesLeft;
-            }
+            if (frontEnd.movesLeft != 0) frontEnd.movesLeft -= static_cast<int>(frontEnd.userMoveCount / 2);
         }
         frontEnd.forceMode = 0;
-        applyXboardClocks();
-        engine->startSearch(false);
+        leaveAnalysis(*engine);
+        startXboardSearch(*engine, false);
     } else if (equals(line, "?")) {
-        if (engine->searching) engine->stopState = engine->pondering ? STOP_PONDER : STOP_PLAY;
-    } else if (equals(line, ".") || equals(line, "#")) {
+        // An analysis has no move to play now.
+        if (engine->searching && !engine->analysing)
+            engine->stopState = engine->pondering ? STOP_PONDER : STOP_PLAY;
     } else if (equals(line, "new")) {
         newGame(*engine);
-        if (frontEnd.analyzing) saveLimits(*engine);
-    } else if (equals(line, "computer")) {
     } else if (equals(line, "easy")) {
         // A ponder search is abandoned (its guessed move taken back), not
         // played: its move would answer a move the opponent has not made.
         const int wasPondering = engine->pondering;
         switchPonderingOff(*engine);
-        if (engine->searching) {
+        if (engine->searching && !engine->analysing) {
             engine->pondering = wasPondering;
             engine->stopState = wasPondering ? STOP_PONDER : STOP_PLAY;
         }
@@ -241,7 +321,7 @@ int xboardHandleLine(char* line) {
         frontEnd.postThinking = 1;
     } else if (equals(line, "nopost")) {
         frontEnd.postThinking = 0;
-    } else if (startsWith(line, "accepted ") || startsWith(line, "analyze") || startsWith(line, "protover ")) {
+    } else if (isIgnoredCommand(line)) {
     } else if (startsWith(line, "perft ")) {
         perftCommand(*engine, argumentAfterBlank(line));
     } else if (startsWith(line, "divide ")) {
@@ -255,22 +335,29 @@ int xboardHandleLine(char* line) {
     } else if (startsWith(line, "ping ")) {
         sendLine("pong %d", argumentAfterBlank(line));
     } else if (startsWith(line, "st ")) {
-        long long microseconds = argumentAfterBlank(line) * 1000000LL;
+        // At most N seconds: a margin is kept for the move's way to the GUI,
+        // and the cap stays below the no-limit value.
+        constexpr long long kReplyMarginUs = 50000;
+        long long microseconds = argumentAfterBlank(line) * 1000000LL - kReplyMarginUs;
         if (microseconds < 0) microseconds = 0;
-        if (microseconds > 4294967295LL) microseconds = 4294967295LL;
+        if (microseconds >= kNoTimeLimit) microseconds = kNoTimeLimit - 1;
         engine->setLimit(LIMIT_MOVETIME, microseconds);
     } else if (startsWith(line, "sd ")) {
-        engine->setLimit(LIMIT_DEPTH, argumentAfterBlank(line));
+        // A depth cap on top of the time control, not a new limit mode.
+        long long depth = argumentAfterBlank(line);
+        engine->maxDepth = static_cast<int32_t>(depth < 1 ? 1 : depth > kMaxIterations ? kMaxIterations : depth);
     } else if (startsWith(line, "level ")) {
         level(*engine, line);
     } else if (startsWith(line, "setboard ")) {
         engine->setFromFen(std::strchr(line, ' ') + 1);
     } else if (looksLikeMove(line)) {
-        result = handleMove(*engine, line);
+        handleMove(*engine, line);
+    } else {
+        sendLine("Error (unknown command): %s", line);
     }
 
-    if (restartAnalysis && frontEnd.analyzing && !engine->searching && !frontEnd.quitRequested) analyse(*engine);
-    return result;
+    if (restartAnalysis && engine->analysing && !engine->searching && !frontEnd.quitRequested) analyse(*engine);
+    return 1;
 }
 
 }  // namespace tarvok

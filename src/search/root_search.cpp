@@ -138,7 +138,7 @@ int SearchEngine::searchRoot(int depth, int alpha, int beta) {
 void SearchEngine::iterate() {
     onSearchBegin();
     Move bookMove = NO_MOVE;
-    if (bookEnabled && game.gameLength < bookMaxPly) bookMove = openingBook.chooseBookMove(board, scratchMoveList);
+    if (bookEnabled && !analysing && game.gameLength < bookMaxPly) bookMove = openingBook.chooseBookMove(board, scratchMoveList);
     nodeCount = 0;
     onSearchPrepared();
 
@@ -219,7 +219,8 @@ void SearchEngine::iterate() {
             if (depth > 1) writeBackPv(depth);
         }
 
-        if (stopState == STOP_ABORT) {
+        // An analysis ends without a move, however it was stopped.
+        if (stopState == STOP_ABORT || analysing) {
             searching = 0;
             onSearchEnd(STOP_ABORT);
             return;

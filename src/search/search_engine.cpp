@@ -43,7 +43,7 @@ int SearchEngine::setStartPosition() {
     pondering = 0;
     limitMode = LIMIT_MOVETIME;
     depthLimit = 8;
-    maxDepth = 63;
+    maxDepth = kMaxIterations;
     checkInterval = 30000;
     checkCounter = 0;
     movesToGo = 40;

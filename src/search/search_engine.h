@@ -32,6 +32,7 @@ constexpr int kInfiniteWindow = 32001;
 constexpr int kMateThreshold = 31743;  // scores beyond this are mate scores
 constexpr uint32_t kNoTimeLimit = 4294967295u;
 constexpr int kPvLength = 64;
+constexpr int kMaxIterations = 63;  // the deepest iteration of any search
 
 // One principal variation: moves with their scores.
 struct PvRow {
@@ -108,9 +109,16 @@ class SearchEngine {
     PvRow savedPv;
     int ponderEnabled = 0;
     int pondering = 0;
+    // An analysis search: it plays no move (not even a book move) and, out
+    // of depth, waits for a command as a ponder search does.
+    int analysing = 0;
     Move ponderMove = NO_MOVE;
     int limitMode = LIMIT_MOVETIME;
-    int32_t maxDepth = 63;
+    // The limit mode of the running search, fixed when it starts: a limit
+    // command that arrives during the search applies to the next one.
+    int activeLimitMode = LIMIT_MOVETIME;
+    // Iterations of a search that is not depth-limited (XBoard "sd" lowers it).
+    int32_t maxDepth = kMaxIterations;
     uint32_t timeBudget = 7500;
     WallTime startTime{0, 0};
     uint32_t checkInterval = 30000;
@@ -150,8 +158,8 @@ class SearchEngine {
     static void sortMoves(MoveList& list, int count);
     int staticExchange(Move move) const;
     bool inputAvailable();
-    // A ponder search with nothing left to do waits here for the opponent:
-    // until a ponder hit clears pondering or a command stops the search.
+    // A ponder or analysis search with nothing left to do waits here: until
+    // a ponder hit clears pondering or a command stops the search.
     void waitWhilePondering();
 
    private:

@@ -28,6 +28,7 @@ constexpr double kClockReserveMs = 200.0;
 void SearchEngine::setupTimeBudget() {
     checkCounter = 0;
     stopState = STOP_NONE;
+    activeLimitMode = limitMode;
     switch (limitMode) {
         case LIMIT_DEPTH:
             return;
@@ -67,7 +68,7 @@ void SearchEngine::setupTimeBudget() {
 bool SearchEngine::inputAvailable() { return standardInput().inputAvailable(); }
 
 void SearchEngine::waitWhilePondering() {
-    while (pondering && stopState == STOP_NONE) {
+    while ((pondering || analysing) && stopState == STOP_NONE) {
         if (standardInput().waitForInput(50)) pollInput();
     }
 }
@@ -78,16 +79,16 @@ int SearchEngine::periodicCheck() {
         checkCounter -= checkInterval;
         intervalElapsed = true;
     }
-    if (!pondering && limitMode != LIMIT_DEPTH) {
-        if (limitMode == LIMIT_NODES) {
+    if (!pondering && activeLimitMode != LIMIT_DEPTH && activeLimitMode != LIMIT_INFINITE) {
+        if (activeLimitMode == LIMIT_NODES) {
             if (nodeCount >= nodeLimit) {
                 stopState = STOP_PLAY;
                 return 0;
             }
         } else if (intervalElapsed) {
-            const double elapsed = elapsedMicroseconds(startTime, readWallClock());
-            const auto low = static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(elapsed)));
-            if (low >= timeBudget) {
+            // Compared in full: a budget beyond 32 bits of microseconds
+            // (over 71 minutes) must still end.
+            if (elapsedMicroseconds(startTime, readWallClock()) >= static_cast<double>(timeBudget)) {
                 stopState = STOP_PLAY;
                 return 0;
             }

@@ -219,9 +219,9 @@ TEST_F(ThinkingOutputTest, XboardMoveLineCountsTheTimeControlDown) {
     EXPECT_EQ(frontEnd.movesLeft, 1);
     capture([&] { engine->onSearchEnd(STOP_PLAY); });
     EXPECT_EQ(frontEnd.movesLeft, 3);  // a new time control begins
-    // Only moves played after a normal search count.
+    // A book move (no search, stop state none) counts as well.
     EXPECT_EQ(capture([&] { engine->onSearchEnd(STOP_NONE); }), "move e2e4\n");
-    EXPECT_EQ(frontEnd.movesLeft, 3);
+    EXPECT_EQ(frontEnd.movesLeft, 2);
     // Sudden death keeps no count.
     frontEnd.movesPerSession = 0;
     frontEnd.movesLeft = 0;

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <regex>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -90,17 +92,6 @@ TEST_F(XboardTest, PingIsAnsweredDuringSearch) {
     expectLegalMove(kStartFen, {});
 }
 
-TEST_F(XboardTest, ForceThenGoPlaysForTheSideToMove) {
-    engine.send("force");
-    engine.send("e2e4");
-    engine.send("e7e5");
-    engine.send("g1f3");
-    EXPECT_EQ(countPrefix(untilPong(1), "move "), 0) << "no thinking in force mode\n" << engine.dump();
-    engine.send("sd 3");
-    engine.send("go");
-    expectLegalMove(kStartFen, {"e2e4", "e7e5", "g1f3"});
-}
-
 TEST_F(XboardTest, MoveTimeAndDepthLimits) {
     engine.send("st 1");
     const auto started = std::chrono::steady_clock::now();
@@ -172,36 +163,6 @@ TEST_F(XboardTest, LevelCommandsSetTheClock) {
         engine.send("?");
         expectLegalMove(kStartFen, {});
     }
-}
-
-TEST_F(XboardTest, UpperCaseMoveIsIgnored) {
-    engine.send("force");
-    engine.send("E2E4");
-    engine.send("sd 2");
-    engine.send("go");
-    expectLegalMove(kStartFen, {});  // still White to move
-}
-
-TEST_F(XboardTest, PromotionInASetUpPosition) {
-    const std::string fen = "7k/4P3/8/8/8/8/8/K7 w - - 0 1";
-    engine.send("force");
-    engine.send("setboard " + fen);
-    engine.send("e7e8q");
-    engine.send("sd 3");
-    engine.send("go");
-    const std::string reply = expectLegalMove(fen, {"e7e8q"});
-    // The queen on e8 checks the king: only the king can move, off the eighth rank.
-    EXPECT_TRUE(reply == "h8h7" || reply == "h8g7") << reply;
-}
-
-TEST_F(XboardTest, UndoTakesBackTheLastMove) {
-    engine.send("force");
-    engine.send("e2e4");
-    engine.send("e7e5");
-    engine.send("undo");
-    engine.send("sd 2");
-    engine.send("go");
-    expectLegalMove(kStartFen, {"e2e4"});  // Black to move again
 }
 
 TEST_F(XboardTest, NopostSuppressesThinkingButNotTheMove) {
@@ -298,49 +259,6 @@ TEST_F(XboardTest, AnalysisFollowsMovesAndUndoAndExitRestoresTheLimit) {
     EXPECT_EQ(countPrefix(engine.linesSince(before), "move "), 1) << engine.dump();
 }
 
-TEST_F(XboardTest, NewDuringSearchAbortsAndResets) {
-    engine.send("force");
-    engine.send("e2e4");
-    engine.send("st 30");
-    engine.send("go");
-    ASSERT_TRUE(engine.waitFor(isThinking, kLong)) << engine.dump();
-    engine.send("new");
-    EXPECT_EQ(countPrefix(untilPong(2), "move "), 0) << engine.dump();
-    engine.send("sd 2");
-    engine.send("go");
-    expectLegalMove(kStartFen, {});  // the start position, White to move
-}
-
-TEST_F(XboardTest, OverlongMoveLinesAreIgnored) {
-    engine.send("force");
-    engine.send("e2e4xxxxxxxxxxxxxxxx");
-    EXPECT_EQ(untilPong(4).size(), 0u) << engine.dump();
-    engine.send("sd 2");
-    engine.send("go");
-    const std::string first = expectLegalMove(kStartFen, {});
-
-    // The same while pondering: the long line is a miss that names no move;
-    // the engine waits, and the next proper move is answered.
-    engine.send("hard");
-    engine.send("st 1");
-    engine.send("force");
-    engine.send("e7e5");
-    engine.send("go");
-    const std::string second = expectLegalMove(kStartFen, {first, "e7e5"});
-    ASSERT_TRUE(engine.waitForPrefix("Hint: ", kLong)) << engine.dump();
-    std::string missed;
-    for (const std::string& move : legalMoves(kStartFen, {first, "e7e5", second}))
-        if (move != word(engine.transcript().back(), 1)) missed = move;
-    ASSERT_FALSE(missed.empty());
-    engine.send(missed + "xxxxxxxxxxxx");
-    EXPECT_EQ(countPrefix(untilPong(6), "move "), 0) << engine.dump();
-    engine.send("easy");
-    const std::vector<std::string> game = {first, "e7e5", second};
-    const std::string reply = legalMoves(kStartFen, game).front();
-    engine.send(reply);
-    expectLegalMove(kStartFen, {first, "e7e5", second, reply});
-}
-
 // A move of the opponent's that arrives while the engine is thinking (and
 // not pondering) waits for the search: the engine's move comes first, then
 // the opponent's move is played and answered.
@@ -357,11 +275,159 @@ TEST_F(XboardTest, MoveDuringOwnSearchWaitsForIt) {
     expectLegalMove(kStartFen, {"e2e4", reply, "g1f3"});
 }
 
-TEST_F(XboardTest, MateByTheOpponentEndsTheProgram) {
-    engine.send("setboard 6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1");
-    engine.send("a1a8");
-    EXPECT_EQ(engine.process().waitExit(10000), 1) << engine.dump();
+// Sessions as GUIs and scripts drive them. A step is a line to send ("$hint"
+// at its start stands for the move of the last "Hint:" line, "$under" for that promotion
+// to another piece), "<text" waits for a line that starts with text ("@ms" at
+// the end sets the time-out), "!text" answers a ping and checks that no line
+// starting with text came since the previous check, and "~idle" checks that
+// the engine uses no processor time. Every "move" line must answer "go" or a
+// move sent outside force mode and analysis, and be legal on the board the
+// GUI keeps from what it sent and received.
+struct GuiSession {
+    const char* name;
+    std::vector<std::string> steps;
+    friend void PrintTo(const GuiSession& session, std::ostream* out) { *out << session.name; }
+};
+
+// 100 plies of knight moves: back at the start position, White to move.
+std::vector<std::string> hundredPlies() {
+    std::vector<std::string> plies;
+    for (int i = 0; i < 25; ++i) plies.insert(plies.end(), {"g1f3", "g8f6", "f3g1", "f6g8"});
+    return plies;
 }
+
+std::vector<std::string> concat(std::vector<std::string> first, const std::vector<std::string>& second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
+const GuiSession kGuiSessions[] = {
+    {"ForceThenGoPlaysForTheSideToMove", {"force", "e2e4", "e7e5", "g1f3", "!move ", "sd 3", "go", "<move "}},
+    {"NewDuringSearchAbortsAndResets", {"force", "e2e4", "st 30", "go", "<1 ", "new", "!move ", "sd 2", "go", "<move "}},
+    {"OverlongMoveLine", {"force", "e2e4xxxxxxxxxxxx", "<Illegal move: e2e4xxxxxxxxxxxx", "sd 2", "go", "<move "}},
+    {"OverlongPonderMiss",
+     {"hard", "sd 3", "e2e4", "<Hint: ", "$hintxxxxxxxxxxxx", "<Illegal move: ", "!move ", "easy", "$hint", "<move "}},
+    {"UndoTakesBackOneMove", {"force", "e2e4", "e7e5", "undo", "sd 2", "go", "<move "}},
+    {"UpperCaseIsNoMove", {"force", "E2E4", "<Error (unknown command): E2E4", "sd 2", "go", "<move "}},
+    {"PromotionInASetUpPosition", {"force", "setboard 7k/4P3/8/8/8/8/8/K7 w - - 0 1", "e7e8q", "sd 3", "go", "<move "}},
+    {"RetractMove", {"sd 3", "e2e4", "<move ", "remove", "d2d4", "<move "}},
+    {"MatedByTheOpponentThenNextGame",
+     {"setboard 6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", "a1a8", "<1-0 {White mates}", "result 1-0 {White mates}", "new",
+      "sd 2", "go", "<move "}},
+    {"FinishedGameLoadedInForceMode",
+     {"force", "f2f3", "e7e5", "g2g4", "d8h4", "!move ", "go", "<0-1 {Black mates}", "result 0-1 {Black mates}", "new",
+      "force", "e2e4", "sd 2", "go", "<move "}},
+    {"StalemateOnGo", {"setboard 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "go", "<1/2-1/2 {Stalemate}", "!move "}},
+    {"ForceEndsPonderingAndTakesTheGuessBack",
+     {"hard", "sd 3", "e2e4", "<Hint: ", "force", "$hint", "!move ", "go", "<move "}},
+    {"ForceDuringOwnSearchPlaysNothing", {"st 30", "go", "<1 ", "force", "!move ", "e2e4", "sd 3", "go", "<move "}},
+    {"EditPositionThenAnalysisWithMovesAndUndo",
+     {"force", "setboard 6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", "post", "analyze", "<63 ", "!move ", "a1b1", "<1 ",
+      "undo", "<63 ", "!move ", "exit", "!move ", "sd 3", "go", "<move "}},
+    {"DepthLimitKeepsTheClock",
+     {"level 40 5 0", "sd 30", "time 100", "otim 100", "go", "sd 25", "<move @4000"}},
+    {"SuddenDeathSharesTheClock", {"level 0 1 0", "time 6000", "otim 6000", "go", "<move @15000"}},
+    {"GameResumedAfterHundredPliesOfForceMode",
+     concat(concat({"level 40 1 0", "force"}, hundredPlies()), {"time 6000", "otim 6000", "go", "<4 ", "<move "})},
+    {"ResultEndsPondering", {"hard", "st 1", "e2e4", "<Hint: ", "result 1-0 {White resigns}", "!move ", "~idle"}},
+    {"NewKeepsTheTimeControl", {"level 40 0:02 0", "new", "time 200", "otim 200", "go", "<move @3000"}},
+    {"IllegalMoveAndUnknownCommand",
+     {"e2e5", "<Illegal move: e2e5", "frobnicate", "<Error (unknown command): frobnicate", "sd 2", "e2e4", "<move "}},
+    {"SecondXboardKeepsPonderingInStep", {"hard", "xboard", "<feature ", "sd 3", "e2e4", "<Hint: ", "!move ", "$hint", "<move "}},
+    {"ExitDuringPonderingTakesTheGuessBack",
+     {"hard", "sd 3", "e2e4", "<Hint: ", "exit", "go", "<move "}},
+    // The expected f7f8q leaves Black out of check; f7f8n checks it.
+    {"UnderPromotionIsAPonderMiss",
+     {"hard", "sd 4", "setboard 8/p4P1k/6p1/4B1P1/8/8/8/2K5 b - - 0 1", "go", "<Hint: f7f8", "$under", "<move "}},
+};
+
+// The game as the GUI keeps it, and whether it waits for the engine's move.
+struct GuiBoard {
+    std::string fen = kStartFen;
+    std::vector<std::string> moves;
+    std::string hint;
+    bool force = false, analysing = false, moveOwed = false;
+
+    void sent(const std::string& line) {
+        if (line == "new" || line == "xboard") *this = GuiBoard{};
+        else if (startsWith(line, "setboard ")) fen = line.substr(9), moves.clear();
+        else if (line == "undo" && !moves.empty()) moves.pop_back();
+        else if (line == "remove") moves.resize(moves.size() < 2 ? 0 : moves.size() - 2);
+        else if (line == "force" || startsWith(line, "result")) force = true, moveOwed = false;
+        else if (line == "go") force = false, analysing = false, moveOwed = true;
+        else if (line == "analyze" || line == "exit") analysing = line == "analyze";
+        else if (movesAreLegal(fen, concat(moves, {line}))) moves.push_back(line), moveOwed = !force && !analysing;
+    }
+    void received(const std::string& line) {
+        if (startsWith(line, "Hint: ")) hint = word(line, 1);
+        if (line.find(" {") != std::string::npos) moveOwed = false;  // a result claimed
+        if (!startsWith(line, "move ")) return;
+        std::string why;
+        EXPECT_TRUE(moveOwed) << "a move nobody asked for: " << line;
+        EXPECT_TRUE(movesAreLegal(fen, concat(moves, {word(line, 1)}), &why)) << why;
+        moves.push_back(word(line, 1));
+        moveOwed = false;
+    }
+};
+
+// Answers a ping, every line up to it observed by board; false on a time-out.
+bool untilPong(EngineSession& engine, GuiBoard& board, const std::string& number) {
+    engine.send("ping " + number);
+    return engine.waitFor([&](const std::string& line) { board.received(line); return line == "pong " + number; },
+                          kLong)
+        .has_value();
+}
+
+// Processor time the process has used, in clock ticks.
+long cpuTicks(int pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string field;
+    long ticks = 0;
+    for (int i = 1; i <= 15 && stat >> field; ++i)
+        if (i == 14 || i == 15) ticks += std::stol(field);
+    return ticks;
+}
+
+class XboardGuiSessionTest : public ::testing::TestWithParam<GuiSession> {};
+
+TEST_P(XboardGuiSessionTest, StaysInStep) {
+    EngineSession engine;
+    ASSERT_TRUE(engine.start("xboard"));
+    GuiBoard board;
+    size_t checked = engine.mark();
+    int ping = 0;
+    for (std::string step : GetParam().steps) {
+
+        SCOPED_TRACE(step);
+        if (step[0] == '<') {
+            const size_t at = step.find('@');
+            const int timeoutMs = at == std::string::npos ? kLong : std::stoi(step.substr(at + 1));
+            const std::string prefix = step.substr(1, at == std::string::npos ? std::string::npos : at - 1);
+            ASSERT_TRUE(engine.waitFor(
+                [&](const std::string& line) { board.received(line); return startsWith(line, prefix); }, timeoutMs))
+                << engine.dump();
+            checked = engine.mark();
+        } else if (step[0] == '!') {
+            ASSERT_TRUE(untilPong(engine, board, std::to_string(++ping))) << engine.dump();
+            for (const std::string& line : engine.linesSince(checked))
+                EXPECT_FALSE(startsWith(line, step.substr(1))) << engine.dump();
+            checked = engine.mark();
+        } else if (step == "~idle") {
+            const long before = cpuTicks(engine.process().pid());
+            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+            EXPECT_LT(cpuTicks(engine.process().pid()) - before, 10) << "still thinking\n" << engine.dump();
+        } else {
+            if (startsWith(step, "$hint")) step = board.hint + step.substr(5);
+            if (step == "$under") step = board.hint.substr(0, 4) + (board.hint.substr(4) == "n" ? "q" : "n");
+            board.sent(step);
+            engine.send(step);
+        }
+    }
+    EXPECT_TRUE(untilPong(engine, board, "999")) << engine.dump();
+}
+
+INSTANTIATE_TEST_SUITE_P(Gui, XboardGuiSessionTest, ::testing::ValuesIn(kGuiSessions),
+                         [](const ::testing::TestParamInfo<GuiSession>& param) { return std::string(param.param.name); });
 
 TEST_F(XboardTest, QuitDuringSearchAndEndOfInput) {
     engine.send("st 30");

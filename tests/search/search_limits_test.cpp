@@ -296,18 +296,26 @@ TEST(SearchLimits, PeriodicCheckTestsTheClockOnlyAtTheInterval) {
     engine->checkInterval = 1000000;  // no poll of standard input either
     EXPECT_EQ(engine->periodicCheck(), 1);
     EXPECT_EQ(engine->stopState, STOP_NONE);
+    engine->setLimit(LIMIT_DEPTH, 3);  // sent during the search: for the next one
     engine->checkCounter = engine->checkInterval - 1;
     EXPECT_EQ(engine->periodicCheck(), 0);
     EXPECT_EQ(engine->stopState, STOP_PLAY);
     EXPECT_EQ(engine->checkCounter, 0u);
     EXPECT_EQ(engine->checkNow(), 0);  // already stopped
 
+    // A budget beyond 32 bits of microseconds (st 5000) still ends.
+    engine->setLimit(LIMIT_MOVETIME, kNoTimeLimit - 1);
+    engine->setupTimeBudget();
+    engine->startTime.seconds -= 5000;
+    engine->checkCounter = engine->checkInterval - 1;
+    EXPECT_EQ(engine->periodicCheck(), 0);
+
     engine->stopState = STOP_NONE;
     engine->pondering = 1;  // while pondering neither limit applies
-    engine->checkCounter = engine->checkInterval - 1;
     nodeCount = 5;
-    engine->limitMode = LIMIT_NODES;
-    engine->nodeLimit = 1;
+    engine->setLimit(LIMIT_NODES, 1);
+    engine->setupTimeBudget();
+    engine->checkCounter = engine->checkInterval - 1;
     EXPECT_EQ(engine->periodicCheck(), 1);
     engine->pondering = 0;
     EXPECT_EQ(engine->periodicCheck(), 0);

@@ -47,6 +47,8 @@ class ChildProcess {
     int waitExit(int timeoutMs);
     bool hasExited() { return waitExit(0) != -1; }
 
+    pid_t pid() const { return pid_; }
+
     // Whatever the child has written to standard error so far.
     std::string errorOutput();
 
