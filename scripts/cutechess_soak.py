@@ -256,6 +256,9 @@ def main():
                         help="smoke plan: 2 games per combination at " + ", ".join(QUICK_TIME_CONTROLS))
     parser.add_argument("--concurrency", type=int, default=2)
     parser.add_argument("--st-margin", type=int, default=100, help="ms allowed beyond st=N (default 100)")
+    parser.add_argument("--adjudicate", action="store_true",
+                        help="end clearly decided games early as testers do: resign at 10 pawns for 4 moves, "
+                             "draw from move 60 after 8 moves within 0.05 pawns")
     parser.add_argument("--dry-run", action="store_true", help="print the plan and the commands only")
     parser.add_argument("--report", metavar="DIR", help="only report on an earlier result folder")
     args = parser.parse_args()
@@ -315,6 +318,8 @@ def main():
         command += time_control_options(tc, args.st_margin) + (["ponder"] if ponder == "on" else [])
         command += ["-games", "2", "-rounds", str((games + 1) // 2), "-repeat"] if games > 1 else ["-games", "1"]
         command += ["-concurrency", str(args.concurrency), "-recover", "-pgnout", os.path.join(out_dir, name + ".pgn")]
+        if args.adjudicate:
+            command += ["-resign", "movecount=4", "score=1000", "-draw", "movenumber=60", "movecount=8", "score=5"]
         if os.path.exists(args.openings):
             command += ["-openings", f"file={os.path.abspath(args.openings)}", "format=epd", "order=random"]
         if args.dry_run:
