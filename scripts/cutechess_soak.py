@@ -125,6 +125,9 @@ def parse_log(text, counts):
         # which also names the side of a "Draw by timeout".
         side = re.match(r"(White|Black)\b", reason)
         culprit = (white if side.group(1) == "White" else black) if side else None
+        # "Draw by disconnection" names no side: counted, to be looked at.
+        if side is None and "disconnect" in reason:
+            counts["disconnects"] += 1
         if culprit not in tarvoks:
             continue
         if "illegal move" in reason:
@@ -177,14 +180,20 @@ def is_fast(tc):
 def failures(rows):
     """Texts of the limits a run breaks (rows: (combo fields, counts))."""
     found = []
+    fast_games = fast_forfeits = 0
     for (protocol, opponent, ponder, tc), c in rows:
         where = f"{protocol} {opponent} ponder {ponder} {tc}"
         for key in ("illegal", "illegal_pv", "disconnects", "stalls", "unfinished"):
             if c[key]:
                 found.append(f"{where}: {c[key]} {key}")
-        allowed = int(c["games"] * FAST_FORFEIT_SHARE) if is_fast(tc) else 0
-        if c["forfeits"] > allowed:
+        if is_fast(tc):
+            fast_games += c["games"]
+            fast_forfeits += c["forfeits"]
+        elif c["forfeits"]:
             found.append(f"{where}: {c['forfeits']} time forfeits by Tarvok in {c['games']} games")
+    # At fast controls the share is taken over all their games together.
+    if fast_forfeits > int(fast_games * FAST_FORFEIT_SHARE):
+        found.append(f"fast controls: {fast_forfeits} time forfeits by Tarvok in {fast_games} games")
     return found
 
 
@@ -266,10 +275,14 @@ def main():
     if args.report:
         return 0 if write_report(args.report) else 1
 
+    if args.cutechess and not os.access(args.cutechess, os.X_OK):
+        print(f"cutechess_soak.py: '{args.cutechess}' is not an executable cutechess-cli")
+        return 2
     cutechess = args.cutechess or shutil.which("cutechess-cli")
-    if not cutechess or not os.access(cutechess, os.X_OK):
+    if not cutechess:
         print("cutechess_soak.py: cutechess-cli not found (give --cutechess PATH); skipped")
         return 0
+    cutechess = os.path.abspath(cutechess)
     check = subprocess.run([cutechess, "-version"], capture_output=True, text=True)
     if check.returncode != 0:
         print("cutechess_soak.py: cutechess-cli does not start:", (check.stderr or check.stdout).strip())

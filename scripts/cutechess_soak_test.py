@@ -29,6 +29,7 @@ Finished game 6 (glaurung vs Tarvok): 1-0 {Black makes an illegal move}
 Finished game 7 (Tarvok vs glaurung): 0-1 {White disconnects}
 Finished game 8 (glaurung vs Tarvok): 0-1 {White's connection stalls}
 Finished game 9 (glaurung vs Tarvok): 1-0 {Black's connection stalls}
+Finished game 10 (glaurung vs Tarvok): 1/2-1/2 {Draw by disconnection}
 """
 
 GAME = """[Event "?"]
@@ -55,8 +56,8 @@ class ParseTest(unittest.TestCase):
     def test_log(self):
         counts = soak.empty_counts()
         soak.parse_log(LOG, counts)
-        expected = dict(soak.empty_counts(), games=7, wins=2, draws=1, losses=4, illegal_pv=2, illegal=1,
-                        disconnects=1, stalls=1, unfinished=2)
+        expected = dict(soak.empty_counts(), games=8, wins=2, draws=2, losses=4, illegal_pv=2, illegal=1,
+                        disconnects=2, stalls=1, unfinished=2)
         self.assertEqual(counts, expected)
 
     def test_pgn_time_forfeits_name_the_side_to_move(self):
@@ -76,6 +77,9 @@ class ParseTest(unittest.TestCase):
         def row(tc, **values):
             return (("uci", "glaurung", "off", tc), dict(soak.empty_counts(), games=100, **values))
         self.assertEqual(soak.failures([row("2+0.02", forfeits=1), row("10+0.1"), row("st=1")]), [])
+        # The fast share is over all fast games: 2 losses in 200 games pass, 3 do not.
+        self.assertEqual(soak.failures([row("2+0.02", forfeits=2), row("1+0.01")]), [])
+        self.assertEqual(len(soak.failures([row("2+0.02", forfeits=2), row("1+0.01", forfeits=1)])), 1)
         broken = soak.failures([row("2+0.02", forfeits=2), row("10+0.1", forfeits=1), row("40/20", stalls=1),
                                 row("depth=6", illegal_pv=1), row("st=1", unfinished=1)])
         self.assertEqual(len(broken), 5)

@@ -162,10 +162,36 @@ long rereadableLength(std::FILE* file) {
     return std::fseek(file, 0, SEEK_SET) == 0 ? length : -1;
 }
 
+// Copies a stream that cannot be read twice (a pipe) into a temporary file,
+// so that it too gets the filter pass; null when no temporary file can be had.
+std::FILE* spoolToTemporaryFile(std::FILE* source) {
+    std::FILE* spool = std::tmpfile();
+    if (spool == nullptr) return nullptr;
+    char buffer[1 << 16];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, source)) > 0) {
+        if (std::fwrite(buffer, 1, got, spool) != got) {
+            std::fclose(spool);
+            return nullptr;
+        }
+    }
+    std::rewind(spool);
+    return spool;
+}
+
 void countLines(std::FILE* file, int plies, int count, std::size_t filterCounters, LineTable& table) {
     ExactCount exact{table, nullptr, 0};
     std::unique_ptr<LineFilter> filter;
-    const long length = count > 1 ? rereadableLength(file) : -1;
+    long length = count > 1 ? rereadableLength(file) : -1;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> spool(nullptr, std::fclose);
+    if (count > 1 && length < 0) {
+        spool.reset(spoolToTemporaryFile(file));
+        // Without a temporary file the pipe is read once, counting every line exactly.
+        if (spool) {
+            file = spool.get();
+            length = rereadableLength(file);
+        }
+    }
     if (length >= 0) {
         filter = makeFilter(length, filterCounters);
         readPgnStream(file, plies, filterGame, filter.get());

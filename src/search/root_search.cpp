@@ -40,8 +40,13 @@ void SearchEngine::writeBackPv(int depth) {
     for (int i = 0; i < length && board.hasRoomForPly(); ++i) {
         const Move move = savedPv.entries[i].move;
         if (!isValidMove(board, move)) break;
-        hashTable.store(board.hashKey, move, 4 * (depth - 1 - i), BOUND_EXACT, savedPv.entries[i].score);
-        board.makeMove(move);
+        const HashKey key = board.hashKey;
+        // A move that leaves its own king attacked never reaches the table.
+        if (!board.makeMove(move)) {
+            board.unmakeMove(move);
+            break;
+        }
+        hashTable.store(key, move, 4 * (depth - 1 - i), BOUND_EXACT, savedPv.entries[i].score);
         ++made;
     }
     for (int i = made - 1; i >= 0; --i) board.unmakeMove(savedPv.entries[i].move);
@@ -169,13 +174,15 @@ void SearchEngine::iterate() {
         // The limits of this search: a command arriving during it ("sd",
         // "level") applies to the next one.
         const int searchLimitMode = limitMode;
-        const int maxIterations = searchLimitMode == LIMIT_DEPTH ? depthLimit : maxDepth;
+        const int maxIterations = searchLimitMode == LIMIT_DEPTH && depthLimit < maxDepth ? depthLimit : maxDepth;
+        bool rootListMade = false;
 
         while (stopState == STOP_NONE) {
             PvRow& pv = pvTable[0];
             emptyRow(pv);
             const WallTime iterationStart = readWallClock();
             const int score = searchRoot(4 * depth, alpha, beta);
+            rootListMade = true;
             const double iterationTime = elapsedMicroseconds(iterationStart, readWallClock());
             searchTime += iterationTime;
             if (searchTime > 1000000.0) rootMoveReporting = 1;
@@ -260,6 +267,10 @@ void SearchEngine::iterate() {
             searchRoot(4, -kInfiniteWindow, kInfiniteWindow);
             onIterationDone(1, pvTable[0], nodeCount, searchTime + elapsedMicroseconds(repeatStart, readWallClock()));
         }
+        // Stopped before any iteration completed (a node limit, "stop"): the
+        // root list, sorted by its quiescence pre-scores, holds the best
+        // move known so far, legal moves first.
+        if (bestMove == NO_MOVE && rootListMade && moveLists[0].count > 0) bestMove = moveLists[0].entries[0].move;
     }
 
     if (pondering) {

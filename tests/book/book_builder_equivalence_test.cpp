@@ -145,6 +145,19 @@ TEST(BookBuilderEquivalence, IndexedAndLiteralBuildersWriteTheSameBytes) {
         if (indexed.size() > 12) ++nonEmpty;
     }
     EXPECT_GT(nonEmpty, 150);
+    // Counts beyond the filter's counter range: one game repeated 300 times.
+    std::string repeated;
+    const std::string game = randomGames(0x5DEECE66DULL, 1, 10);
+    for (int copy = 0; copy < 300; ++copy) repeated += game;
+    std::ofstream(directory + "/games.pgn") << repeated;
+    for (const int count : {255, 256, 300, 301}) {
+        openingBook.clearBook();
+        literalBuild(*engine, directory + "/games.pgn", directory + "/literal.bin", 8, count);
+        openingBook.clearBook();
+        ASSERT_EQ(buildBook(*engine, (directory + "/games.pgn").c_str(), (directory + "/indexed.bin").c_str(), 8, count), 1);
+        EXPECT_EQ(readBytes(directory + "/indexed.bin"), readBytes(directory + "/literal.bin")) << "count " << count;
+        EXPECT_EQ(readBytes(directory + "/indexed.bin").size() > 12, count <= 300) << "count " << count;
+    }
     ASSERT_EQ(std::system(("rm -rf " + directory).c_str()), 0);
 }
 

@@ -177,7 +177,7 @@ TEST_F(BookBuilderTest, OutOfMemoryAnywhereWritesNoBook) {
     EXPECT_GE(failures, 10);
 }
 
-// A pipe cannot be read twice: its games are counted in one exact pass.
+// A pipe cannot be read twice: it is copied to a temporary file for the two passes.
 TEST_F(BookBuilderTest, PipedGamesBuildTheSameBookAsAFile) {
     const std::string fifo = directory_ + "/games.fifo";
     const std::string fromFile = directory_ + "/file.bin", fromPipe = directory_ + "/pipe.bin";

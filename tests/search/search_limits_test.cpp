@@ -222,6 +222,16 @@ TEST(SearchLimits, ClockBelowTheReserveStillFinishesTheFirstIteration) {
         EXPECT_EQ(engine->iterations().size(), 1u) << interval;
         EXPECT_EQ(engine->lastMove, depthOneBest) << interval;
     }
+    // A node limit that cuts the first iteration plays the best pre-scored
+    // root move, not the first legal one (here a knight that is lost).
+    auto limited = makeRecordingEngine(kMiddleGame);
+    const Move firstLegal = limited->firstLegalMove();
+    limited->setLimit(LIMIT_NODES, 10);
+    limited->checkInterval = 5;
+    limited->startSearch(false);
+    EXPECT_TRUE(limited->iterations().empty());
+    EXPECT_NE(limited->lastMove, NO_MOVE);
+    EXPECT_NE(limited->lastMove, firstLegal);
 }
 
 struct BudgetCase {
