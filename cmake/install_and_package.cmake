@@ -44,7 +44,7 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_SOURCE_IGNORE_FILES "/build.*/;/\\\\.git/")
 # The pre-build script gzips the manual page and refuses to package a binary
 # compiled for the build machine only.
-if(TARVOK_NATIVE OR (DEFINED TARVOK_PORTABLE AND NOT TARVOK_PORTABLE))
+if(NOT TARVOK_PORTABLE AND TARVOK_HAVE_MARCH_NATIVE)
   set(CPACK_TARVOK_MACHINE_SPECIFIC ON)
 else()
   set(CPACK_TARVOK_MACHINE_SPECIFIC OFF)
