@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times building, saving, loading and probing a large random opening book.
 #include <chrono>
 #include <cstdio>

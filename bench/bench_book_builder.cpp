@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Book-builder speed: builds a book from a generated PGN file of random games
 // and, when Debian's polyglot is installed and compare is 1, times
 // `polyglot make-book` on the same file with the same depth and minimum game

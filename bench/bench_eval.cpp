@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Evaluations per second over the positions of perft.txt, full and lazy.
 // Each figure is the median of several runs of about a second.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times perftCount on three positions of perft.txt (median of the runs) and,
 // when Debian's stockfish is installed, the same counts by its "go perft".
 //

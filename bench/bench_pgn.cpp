@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading speed of the PGN reader, and of turning its tokens into moves, on
 // the sample game file read many times over.
 #include <chrono>

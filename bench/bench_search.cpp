@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Searches a fixed list of positions, each to a fixed depth with a fresh hash
 // table and a new game, and prints the total node count (a signature that
 // changes only when the search changes), the time and the nodes per second.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up cost of the engine: runs the tarvok binary, sends "uci", waits for
 // "uciok", sends "quit", and reports the child's CPU time (user + system,
 // from wait4) and the wall time to "uciok"; medians of several runs. The

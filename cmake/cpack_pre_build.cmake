@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Run by CPack between the staging install and packaging.
 
 # A package must run on any machine of its architecture: refuse a build

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Install rules and the Debian package. Only the engine, its manual page, the
 # README and the licence are installed: tests, benchmarks, helper programs and
 # headers stay in the build tree.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening-book files of arbitrary contents: loading, choosing and saving.
 #include <unistd.h>
 

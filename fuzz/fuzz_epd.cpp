@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // EPD test lines of arbitrary contents: field extraction, the position each
 // operation names, and the eval suite's colour mirror of it.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FEN reading, writing and mirroring on arbitrary text.
 #include <cstdint>
 #include <cstring>

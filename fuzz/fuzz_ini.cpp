@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The configuration reader on arbitrary file contents.
 #include <unistd.h>
 

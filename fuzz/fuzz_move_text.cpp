@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Coordinate move text on the positions of a few FENs.
 #include <cstdint>
 #include <cstring>

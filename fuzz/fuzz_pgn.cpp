@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PGN files of arbitrary contents through the reader and the book builder's
 // line counting, and every game's tokens replayed as SAN from the start.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared pieces of the fuzz targets: one-time set-up and the invariants that
 // must hold after any input.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A stream of UCI lines against a live engine.
 #include "fuzz/protocol_stream.h"
 

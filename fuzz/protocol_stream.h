@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a stream of protocol lines through the real command loop against a
 // live engine. The lines are served on standard input, so commands that
 // arrive during a search go through the search's own input poll. Searches

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the portable engine in its own build folder, then checks what ships:
 # the manual page renders without warnings, `cmake --install` and the Debian
 # package made by `cpack -G DEB` hold exactly the expected files, and the

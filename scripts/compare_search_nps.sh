@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Nodes per second of Tarvok and of Debian's UCI engines glaurung, toga2 and
 # stockfish (run as black boxes, one thread each) on the positions of
 # bench_search, the same fixed time per position for every engine. Each engine

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Soak test through cutechess-cli: matches of Tarvok against itself and
 against Debian engines (glaurung and toga2 over UCI, phalanx and fairymax
 over XBoard), with Tarvok speaking UCI or XBoard, pondering on or off, at

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Checks cutechess_soak.py's reading of cutechess-cli 1.3.1 output and PGN,
 on texts it really wrote (the illegal-move, disconnect and stall results use
 its message formats, which no game produced).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finds (or verifies) the multiplier pairs of the slider attack lookups.
 //
 // The lookup multiplies the low and high 32-bit halves of the masked occupancy

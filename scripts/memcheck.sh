@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs Tarvok under valgrind's memcheck (full leak check) on a short UCI game,
 # a short XBoard game and each command-line tool, and reports every run whose
 # log shows an error or leaked memory.

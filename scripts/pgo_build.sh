@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Profile-guided build: builds instrumented benchmarks, trains them on short
 # runs of the search and perft benchmarks, then rebuilds everything in the same
 # directory with the profile. Further arguments go to cmake (both phases).

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Plays a few moves of a game against Tarvok through Debian's polyglot
 adapter, which speaks XBoard to this script and UCI to Tarvok, and checks
 that every move the engine sends is legal.

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Soak test: plays fast games of Tarvok through a real GUI (xboard under Xvfb,
 # with polyglot in between for UCI) against fairymax and against itself, then
 # reports results, illegal moves, crashes, hangs and Tarvok's time forfeits

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Reads the game directories written by scripts/soak.sh and reports, from
 xboard's saved PGN, its debug log and the engines' own logs: games played,
 results from Tarvok's side, illegal moves, crashes, hangs and time forfeits.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Checks soak_report.py on game directories built from texts that xboard
 4.9 and polyglot 2.0 really wrote (forfeits, flags, crashes, hangs).
 Run: python3 scripts/soak_report_test.py"""

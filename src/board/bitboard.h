@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Process-wide attack tables: single-square masks, pawn/knight/king attacks,
 // line types between squares and the magic bishop and rook lookups.
 // Filled once by initAttackTables; read-only afterwards.

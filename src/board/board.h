@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Board: one chess position with its incremental sums, the PlyRecord stack
 // that make and unmake push and pop, and the history of position keys that the
 // search scans for repetitions. FEN reading and writing and the Zobrist key.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "board/game_record.h"
 
 #include "board/legal_count.h"

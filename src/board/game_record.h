@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game record (the moves actually played) and the legal-move helpers
 // built on make and unmake.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Multiplier pairs of the slider attack lookups, one per square (a1 first).
 // Produced by scripts/find_magics.cpp, which also verifies them.
 #pragma once

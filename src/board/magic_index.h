@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Magic index of a slider attack lookup: the two 32-bit halves of the masked
 // occupancy are multiplied separately and XORed, then shifted from 32.
 #pragma once

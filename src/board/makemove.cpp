@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // makeMove and unmakeMove: every incremental field of the Board kept in step,
 // the position before the move saved on the PlyRecord stack.
 #include <cstdlib>

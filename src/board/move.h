@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Move word and the MoveList that generators fill.
 //
 // Move layout (unsigned 32-bit): bits 0-5 from, 6-11 to, 12-14 moving type,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Move text: coordinate notation in (e2e4, e7e8q) and long algebraic text out
 // (Ng1-f3, e5xd6e.p, e7-e8=Q, O-O).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Attack tests and the pseudo-legal move generators, in their fixed emission
 // order. Generators write consecutive entries of a MoveList starting at the
 // entry the caller chooses and return how many they wrote; they never write

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Basic chess types: squares, colours, piece types, bitboards and bit tricks.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Zobrist key constants. They are produced at compile time by a fixed
 // generator (splitmix64) from a fixed seed. Opening-book files are looked up
 // by these keys, so the generator, the seed and the drawing order must never

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening-book builder: counts the opening lines of the games in a PGN file
 // and enters every line played often enough into the opening book.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Approximate counts of opening lines in a fixed amount of memory, so that
 // the book builder keeps exact counts only for lines that may reach the
 // minimum game count.

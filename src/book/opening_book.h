@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The opening book: position keys mapped to up to 16 weighted moves, with its
 // binary file format (little-endian, magic "BOOK").
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading PGN game files for the book builder: per game, the counts of its
 // "Result" tags and the first plies of its main line as raw move tokens.
 // Move numbers, comments ({...} and ; to the end of the line), variations

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading one move written in standard algebraic notation (as in PGN move
 // text) against the moves generated for the current position.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Per-colour sums of one evaluation, and the working values (file fronts and
 // attack sets) that later terms reuse within the same call.
 #pragma once

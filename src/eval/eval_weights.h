@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Named weights and constant tables of the static evaluation. Every constant
 // of the evaluation lives here, even where two weights share a value.
 #pragma once

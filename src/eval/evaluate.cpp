@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The evaluation driver: early exits, material and blend, then the pattern,
 // pawn, piece and king terms in their fixed order, and the final assembly.
 #include "eval/evaluate.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Static evaluation of a position, in centipawns from the side to move's view.
 //   evaluate(board, alpha, beta, lazy)
 //       lazy 1 allows the early return when material and piece-square blend

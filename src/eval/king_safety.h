@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // King safety: the early-queen malus, pawn shelter, attacks on the king zone
 // and the scaling of shelter and zone by the enemy's remaining material.
 //   scoreKingSafety(board, work, stage, terms)  needs the full attack sets and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pawn structure: the file fronts and pawn attack sets of both colours, the
 // doubled/isolated/backward/passed terms, and the blocked centre pawns.
 //   buildPawnSummaries(board, work)     fills fronts and pawn attack sets

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Piece activity: mobility, safe mobility, tropism and placement of knights,
 // bishops, rooks and queens, plus the trapped-piece and shut-in-rook patterns.
 //   trappedPieces(board, terms)             trapped knights and bishops

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Piece-square tables, middle game and endgame, indexed [colour][piece][square].
 // The source grids are written as White sees the board (rank 8 first); White
 // reads them at square XOR 56, Black at the square itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reader of the INI-style configuration file (tarvok.ini). The file is read
 // afresh for every value; the first matching line wins.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Front-end process state shared by the command loop and the protocol
 // handlers, the output routine and one step of the command loop.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Line reader for standard input, shared by the command loop and the search's
 // input poll. It keeps its own buffer, so a poll sees lines that have already
 // been read from the descriptor but not yet executed.

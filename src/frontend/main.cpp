@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entry point: the command-line tools or the interactive mode.
 #include "frontend/command_line.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Numbers in command text (protocol commands, command-line arguments and
 // tarvok.ini values).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ProtocolEngine: the concrete SearchEngine whose hooks turn search events
 // into protocol output and execute input that arrives during a search.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Per-iteration thinking lines in UCI, XBoard and console form.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Command-line tool modes; each builds its own engine.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // UCI protocol handler: one command line at a time, from the command loop or
 // from the search's input poll.
 #include <cstdint>

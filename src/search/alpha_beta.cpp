@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Below the root: fail-hard principal-variation search with a transposition
 // table, null move, internal iterative deepening, futility pruning, late-move
 // reductions and extensions, ending in a captures-only quiescence search.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The transposition table: one direct-mapped array of 16-byte entries indexed
 // by the low bits of the position key. Newest store always wins.
 //

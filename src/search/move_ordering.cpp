@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Move ordering: alpha-beta and quiescence scorers, the exchange sort, the
 // static exchange evaluator, and the killer and history updates.
 #include "board/bitboard.h"

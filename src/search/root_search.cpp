@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Iterative deepening with an aspiration window, the root search with its
 // quiescence pre-scores, and the write-back of the previous line.
 #include "board/movegen.h"

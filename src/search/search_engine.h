@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SearchEngine: owns the game in progress (board, game record) and every table
 // the search needs, with its limits and stop state. The outside world is
 // reached only through the eleven hooks, which a derived class implements.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time budget for a move and the periodic check that enforces limits and
 // polls standard input during a search.
 #include <sys/time.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operations of one EPD test line, as the suites read them:
 //   <position> bm <moves>; id "<name>";
 //   EpdOperation op; size_t scan = 0;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Perft and divide: leaf counts of the legal-move tree, with statistics,
 // listings and timing for the command line and the protocols.
 #pragma once

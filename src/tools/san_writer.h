@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Short algebraic move text for the test-suite listing: Nf3, Nbd7, R1e2,
 // exd5, exd6e.p, e8=Q, O-O-O.
 //   writeSan(move, text, list, count)

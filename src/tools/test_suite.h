@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // EPD test suites for the engine.
 //   runTestSuite(engine, file)
 //       searches every position under the engine's current limit, prints the

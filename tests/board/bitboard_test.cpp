@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Attack tables: leaper tables, line types, and the magic slider lookups
 // checked against an independent ray walk.
 #include "board/bitboard.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The piece-square values the Board sums up, read through positions.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers shared by the board tests: a fixture that builds the attack tables,
 // square names, boards from FEN, finding a generated move by its coordinate
 // text, and a perft count built only on the generators and make/unmake.

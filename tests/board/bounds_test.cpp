@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fixed-size stores are never overrun: the PlyRecord stack and keyHistory,
 // the game record and the MoveList.
 #include <gtest/gtest.h>

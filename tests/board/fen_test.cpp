@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading and writing FEN: accepted and rejected texts, what a rejection
 // leaves behind, round trips over the data files, the colour mirror and its
 // bounds, and a fuzz of mutated texts.

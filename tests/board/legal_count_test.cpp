@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fast legal-move counter must agree with making and taking back every
 // generated move, in every position of the perft file and in every position
 // two plies below it.

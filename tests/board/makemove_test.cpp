@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Make and unmake: the incremental fields of special moves, legality
 // reports, the halfmove clock, legal-move counting and the game record.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Move generation: the fixed emission order, castling conditions, check
 // evasions and isValidMove.
 #include "board/movegen.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every position of perft.txt: make/unmake restore the board field by field,
 // keys and incremental sums stay right, evasions agree with the full
 // generators, and the leaf counts match the file.

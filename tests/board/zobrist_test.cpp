@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Zobrist keys: distinct piece keys, castling composition, and keys of the
 // start position computed three ways.
 #include "board/zobrist.h"

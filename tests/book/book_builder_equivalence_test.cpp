@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two-pass indexed book builder against a literal one kept here: every
 // line looked up by scanning the table from its start, every line replayed
 // in full from the starting position. Both must write byte-identical book

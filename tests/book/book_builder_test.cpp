@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The book builder: which lines enter the book, with which counts, and the
 // -buildbook mode as a process.
 #include <gtest/gtest.h>

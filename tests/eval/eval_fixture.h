@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared fixture of the evaluation tests: attack tables once per suite, one
 // board, and helpers that load a FEN and evaluate it with its terms.
 #pragma once

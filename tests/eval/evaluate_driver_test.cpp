@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The evaluation driver: the insufficient-material exit, adjusted material,
 // the piece-square blend with its scale, and the lazy exit's comparisons.
 #include "eval/eval_weights.h"

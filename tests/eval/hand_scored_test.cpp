@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Full scores worked out by hand, term by term, so that a wrong weight or a
 // wrong order of the attack sets cannot hide behind colour symmetry.
 #include "eval_fixture.h"

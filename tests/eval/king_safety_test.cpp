@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // King safety: early queen, pawn shelter, king-zone attacks and the scaling
 // by the opponent's adjusted material.
 #include "eval_fixture.h"

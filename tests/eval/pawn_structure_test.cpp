@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pawn structure terms: doubled, isolated, backward and passed pawns with
 // their blockade, support and king-distance adjustments, and the blocked
 // centre pawns (which are patterns).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Piece activity: mobility and safe mobility against the right threat sets,
 // tropism, outposts, rook files, the seventh rank, trapped pieces and rooks
 // shut in by their king.

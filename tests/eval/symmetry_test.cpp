@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Colour symmetry over the data files and the edge positions of the other
 // evaluation tests: a position and its colour-mirrored twin score the same,
 // and outside the insufficient-material exit the side to move only flips the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program as a process: the help text, the banner, the choice of
 // protocol by the first line and the end of input.
 #include <gtest/gtest.h>

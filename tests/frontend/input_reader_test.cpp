@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // InputReader on a pipe: lines split across writes, over-long lines in
 // pieces, buffered lines seen by inputAvailable, the end of input.
 #include "frontend/input_reader.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A short game through Debian's polyglot adapter (XBoard in front, UCI to the
 // engine), run by scripts/polyglot_game.py; skipped without polyglot.
 #include <gtest/gtest.h>

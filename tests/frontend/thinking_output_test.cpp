@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Thinking lines and move announcements in their UCI, XBoard and console
 // forms, captured from standard output in-process.
 #include "frontend/thinking_output.h"

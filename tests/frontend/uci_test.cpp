@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The UCI protocol end to end: the built binary driven through its standard
 // input and output.
 #include <gtest/gtest.h>

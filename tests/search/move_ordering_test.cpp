@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The alpha-beta and quiescence scorers, the exchange sort's order among
 // equal scores, the killer and history updates, and where the search puts a
 // capture that loses material.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pins the node counts of fixed-depth searches: a change meant only to make
 // the search faster must leave every count exactly as it is. A change that
 // alters what is searched updates these numbers on purpose, together with the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A SearchEngine for tests whose hooks record every call with its arguments,
 // and which exposes the protected search routines.
 //

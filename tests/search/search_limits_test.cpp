@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Limits and hooks of a whole search: hook order, iteration count, node and
 // clock limits, the budget arithmetic, stop states and the ponder take-back.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the search finds: draws by the fifty-move rule and by one repetition,
 // checkmate and stalemate at the root and below it, forced mates of the right
 // distance, and identical results for identical searches.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Exchange balances on hand-made positions: plain and defended captures,
 // x-rays behind the mover and behind recapturers on files and diagonals,
 // least-valuable recaptures, en passant, promotions and a king that may not

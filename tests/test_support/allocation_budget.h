@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Running out of memory on demand: while an AllocationBudget lives, operator
 // new throws std::bad_alloc once the bytes it has handed out since the
 // budget began would exceed the budget.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Field-by-field comparison of two Boards for tests (no memcmp: the structs
 // have padding). Only the live parts of the PlyRecord stack and keyHistory
 // are compared.

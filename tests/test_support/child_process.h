@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a program as a child process with pipes on its standard input, output
 // and error, for tests that drive a binary line by line.
 //

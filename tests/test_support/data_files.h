@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the test data files in tests/data/: plain lines and perft cases.
 //
 //   std::string testDataPath(name);

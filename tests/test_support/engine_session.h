@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A running tarvok binary driven through one protocol, for end-to-end tests:
 // starts it in an empty temporary working directory (optionally with a
 // tarvok.ini), sends lines, waits for output lines with time-outs and keeps

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the built program's -perft and -divide modes as a process.
 #include <gtest/gtest.h>
 
