@@ -121,13 +121,14 @@ def parse_log(text, counts):
         elif result in ("1-0", "0-1"):
             won = (result == "1-0") == tarvok_white
             counts["wins" if won else "losses"] += 1
-        # The reason names the side at fault: "Black makes an illegal move",
-        # "White's connection stalls". Time losses are read from the PGN,
-        # which also names the side of a "Draw by timeout".
-        side = re.match(r"(White|Black)\b", reason)
-        culprit = (white if side.group(1) == "White" else black) if side else None
+        # The side at fault loses: "Black makes an illegal move", "White's
+        # connection stalls", "White wins by adjudication: black claims
+        # illegal move: sd 6" (an opponent that rejects a command). Time
+        # losses are read from the PGN, which also names the side of a
+        # "Draw by timeout".
+        culprit = black if result == "1-0" else white if result == "0-1" else None
         # "Draw by disconnection" names no side: counted, to be looked at.
-        if side is None and "disconnect" in reason:
+        if culprit is None and "disconnect" in reason:
             counts["disconnects"] += 1
         if culprit not in tarvoks:
             continue
@@ -318,7 +319,9 @@ def main():
             if opponent_engine(opponent, protocol, engine) is None:
                 print(f"skipping {opponent}: not installed")
                 continue
-            plan.extend((protocol, opponent, ponder, tc) for ponder in ponders for tc in tcs)
+            # phalanx answers "sd" with "Illegal move" and forfeits: no depth games for it.
+            plan.extend((protocol, opponent, ponder, tc) for ponder in ponders for tc in tcs
+                        if not (opponent == "phalanx" and tc.startswith("depth=")))
     with open(os.path.join(out_dir, "plan.txt"), "w", encoding="utf-8") as f:
         f.writelines(" ".join(combo) + "\n" for combo in plan)
     print(f"{len(plan)} combinations x {games} games = {len(plan) * games} games; results in {out_dir}")

@@ -31,6 +31,7 @@ Finished game 7 (Tarvok vs glaurung): 0-1 {White disconnects}
 Finished game 8 (glaurung vs Tarvok): 0-1 {White's connection stalls}
 Finished game 9 (glaurung vs Tarvok): 1-0 {Black's connection stalls}
 Finished game 10 (glaurung vs Tarvok): 1/2-1/2 {Draw by disconnection}
+Finished game 11 (Tarvok vs phalanx): 1-0 {White wins by adjudication: black claims illegal move: sd 6}
 """
 
 GAME = """[Event "?"]
@@ -57,7 +58,7 @@ class ParseTest(unittest.TestCase):
     def test_log(self):
         counts = soak.empty_counts()
         soak.parse_log(LOG, counts)
-        expected = dict(soak.empty_counts(), games=8, wins=2, draws=2, losses=4, illegal_pv=2, illegal=1,
+        expected = dict(soak.empty_counts(), games=9, wins=3, draws=2, losses=4, illegal_pv=2, illegal=1,
                         disconnects=2, stalls=1, unfinished=2)
         self.assertEqual(counts, expected)
 

@@ -34,6 +34,7 @@ struct FrontEndState {
     int firstGoDone = 0;
     int movesPerSession = 0;
     int movesLeft = 0;
+    int timeControlGiven = 0;  // "level" or "st" received since "xboard"
     char* inputLine = nullptr;  // 4096 bytes while the interactive mode runs
     int quitRequested = 0;
     int forceMode = 0;

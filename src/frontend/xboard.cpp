@@ -67,6 +67,7 @@ void startUp() {
     enableConfiguredBook(engine);
     frontEnd.forceMode = 0;
     frontEnd.engineClock = frontEnd.opponentClock = frontEnd.controlBaseClock = -1.0f;
+    frontEnd.timeControlGiven = 0;
     // The new engine ponders as the GUI last asked.
     engine.ponderEnabled = frontEnd.ponderOption;
     frontEnd.ponderRequested = 0;
@@ -134,6 +135,7 @@ void level(ProtocolEngine& engine, const char* line) {
     engine.clockIncrement[0] = engine.clockIncrement[1] =
         incrementMs >= INT_MAX ? INT_MAX : incrementMs <= INT_MIN ? INT_MIN : static_cast<int>(incrementMs);
     engine.setLimit(LIMIT_CLOCK, 0);
+    frontEnd.timeControlGiven = 1;
 }
 
 // True when line names the move hint, promotion piece included.
@@ -195,7 +197,7 @@ bool isIgnoredCommand(const char* line) {
                                                "bk", "rating"};
     static constexpr const char* kIgnoredPrefixes[] = {"accepted ", "rejected ", "analyze", "protover ", "name ",
                                                        "rating ", "ics ", "variant ", "memory ", "cores ",
-                                                       "egtpath ", "option ", "nps "};
+                                                       "egtpath ", "option "};
     for (const char* word : kIgnored)
         if (equals(line, word)) return true;
     for (const char* prefix : kIgnoredPrefixes)
@@ -232,7 +234,9 @@ void resetXboardGame(ProtocolEngine& engine) {
     const uint32_t moveTime = engine.moveTime;
     const int32_t increments[2] = {engine.clockIncrement[0], engine.clockIncrement[1]};
     engine.setStartPosition();
-    engine.limitMode = limitMode;
+    // "new" removes a depth limit: a depth-only search returns to the
+    // default time per move.
+    if (limitMode != LIMIT_DEPTH) engine.limitMode = limitMode;
     engine.moveTime = moveTime;
     engine.clockIncrement[0] = increments[0];
     engine.clockIncrement[1] = increments[1];
@@ -272,7 +276,12 @@ int xboardHandleLine(char* line) {
     } else if (equals(line, "undo") || equals(line, "remove")) {
         // "remove" retracts the user's last move and the engine's answer.
         engine->gameTakeBack();
-        if (equals(line, "remove")) engine->gameTakeBack();
+        if (equals(line, "remove")) {
+            engine->gameTakeBack();
+            // The engine's retracted move no longer counts towards the
+            // control (the count is wrapped into the control at the next search).
+            if (frontEnd.movesPerSession > 0) ++frontEnd.movesLeft;
+        }
         frontEnd.ponderRequested = 0;
         frontEnd.hintMove = NO_MOVE;
     } else if (equals(line, "force")) {
@@ -286,7 +295,8 @@ int xboardHandleLine(char* line) {
         leaveAnalysis(*engine);
         frontEnd.hintMove = NO_MOVE;
     } else if (equals(line, "analyze")) {
-        saveLimits(*engine);
+        // A second "analyze" keeps the limits saved by the first.
+        if (!engine->analysing) saveLimits(*engine);
         analyse(*engine);
     } else if (equals(line, "exit")) {
         leaveAnalysis(*engine);
@@ -343,10 +353,13 @@ int xboardHandleLine(char* line) {
         if (microseconds < 0) microseconds = 0;
         if (microseconds >= kNoTimeLimit) microseconds = kNoTimeLimit - 1;
         engine->setLimit(LIMIT_MOVETIME, microseconds);
+        frontEnd.timeControlGiven = 1;
     } else if (startsWith(line, "sd ")) {
-        // A depth cap on top of the time control, not a new limit mode.
+        // A depth cap on top of the GUI's time control; without one (only the
+        // fresh engine's 5 s per move) the depth alone limits the search.
         long long depth = argumentAfterBlank(line);
         engine->maxDepth = static_cast<int32_t>(depth < 1 ? 1 : depth > kMaxIterations ? kMaxIterations : depth);
+        if (!frontEnd.timeControlGiven) engine->setLimit(LIMIT_DEPTH, engine->maxDepth);
     } else if (startsWith(line, "level ")) {
         level(*engine, line);
     } else if (startsWith(line, "setboard ")) {

@@ -33,6 +33,9 @@ int HashTable::resize(int64_t requestedMegabytes) {
             if (size == wanted) std::printf("Hash table : out of memory\n");
             continue;
         }
+        // Every page is touched now, before any clock runs: otherwise the
+        // first search pays for mapping the whole table.
+        std::memset(storage, 0, static_cast<std::size_t>(bytes));
         entries = static_cast<HashEntry*>(storage);
         entryCount = count;
         indexMask = count - 1;
