@@ -10,9 +10,8 @@ namespace tarvok {
 
 HashTable hashTable;
 
-// Zero-filled storage; the system hands out large blocks as untouched zero
-// pages, so a fresh table costs nothing until it is used.
-void* defaultHashAllocator(std::size_t bytes) { return std::calloc(1, bytes); }
+// Plain allocation: resize zeroes (and so maps) every page itself.
+void* defaultHashAllocator(std::size_t bytes) { return std::malloc(bytes); }
 
 void HashTable::useSpareEntry() {
     spareEntry = HashEntry{};

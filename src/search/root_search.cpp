@@ -172,10 +172,9 @@ void SearchEngine::iterate() {
         ponderMove = NO_MOVE;
         int lastScore = 0, mateIterations = 0;
         int alpha = -kInfiniteWindow, beta = kInfiniteWindow;
-        // The limits of this search: a command arriving during it ("sd",
-        // "level") applies to the next one.
-        const int searchLimitMode = limitMode;
-        const int maxIterations = searchLimitMode == LIMIT_DEPTH && depthLimit < maxDepth ? depthLimit : maxDepth;
+        // activeLimitMode is this search's limit: a command arriving during
+        // it ("sd", "level") applies to the next one.
+        const int maxIterations = activeLimitMode == LIMIT_DEPTH && depthLimit < maxDepth ? depthLimit : maxDepth;
         bool rootListMade = false;
 
         while (stopState == STOP_NONE) {
@@ -205,7 +204,7 @@ void SearchEngine::iterate() {
                 alpha = -kInfiniteWindow;
                 beta = kInfiniteWindow;
             }
-            if (searchLimitMode == LIMIT_CLOCK && !pondering) {
+            if (activeLimitMode == LIMIT_CLOCK && !pondering) {
                 if (rootResult == 1) {
                     bestMove = pv.entries[0].move;
                     ponderMove = secondMove(pv);
@@ -238,7 +237,7 @@ void SearchEngine::iterate() {
         // random one: the iteration is finished without the limit (it takes
         // milliseconds). Input is still read, so "stop" or "quit" ends it.
         if (depth == 1 && stopState == STOP_PLAY && !pondering &&
-            (searchLimitMode == LIMIT_CLOCK || searchLimitMode == LIMIT_MOVETIME) &&
+            (activeLimitMode == LIMIT_CLOCK || activeLimitMode == LIMIT_MOVETIME) &&
             elapsedMicroseconds(startTime, readWallClock()) >= static_cast<double>(timeBudget)) {
             stopState = STOP_NONE;
             timeBudget = kNoTimeLimit;
@@ -259,7 +258,7 @@ void SearchEngine::iterate() {
         }
         // A stopped iteration that finished no root move keeps the best move
         // of the last completed one.
-        if (searchLimitMode == LIMIT_DEPTH && pvTable[0].entries[0].move != NO_MOVE) {
+        if (activeLimitMode == LIMIT_DEPTH && pvTable[0].entries[0].move != NO_MOVE) {
             bestMove = pvTable[0].entries[0].move;
             ponderMove = secondMove(pvTable[0]);
         }
