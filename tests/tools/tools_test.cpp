@@ -1,0 +1,169 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The tool modes (perft, divide, test suites) run as processes against the
+// expected listings in tests/data/book/tool_runs.txt, and the pieces they are
+// made of: EPD operations, mirrored positions, the time line, the counters.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "frontend/protocol_engine.h"
+#include "search/hash_table.h"
+#include "test_support/child_process.h"
+#include "test_support/data_files.h"
+#include "test_support/table_text.h"
+#include "tools/epd_line.h"
+#include "tools/perft.h"
+#include "tools/test_suite.h"
+
+namespace tarvok {
+namespace {
+
+const std::regex kTimeLine(R"(Time = \d\d:\d\d:\d\d\d, speed = \d+\.\d\d\d)");
+const std::regex kThinkingLine(R"( ?\d+ [+-]?(M\d+|\d+\.\d\d) \d\d:\d\d:\d\d\d +\d+ \S+ .*)");
+
+struct ToolRun {
+    std::vector<std::string> args, expected;
+    std::string input;
+    int status = -1;
+};
+
+std::string withDataDir(std::string text) {
+    for (std::size_t at; (at = text.find("@data")) != std::string::npos;) text.replace(at, 5, TARVOK_TEST_DATA_DIR);
+    return text;
+}
+
+std::vector<ToolRun> readToolRuns() {
+    std::vector<ToolRun> runs;
+    for (const std::string& line : test::readAllDataLines("book/tool_runs.txt")) {
+        if (line.rfind("$ ", 0) == 0) {
+            runs.emplace_back();
+            runs.back().args = test::split(withDataDir(line.substr(2)), "|");
+        } else if (line.rfind("@input ", 0) == 0) {
+            runs.back().input = line.substr(7) + "\n";
+        } else if (line.rfind("@exit ", 0) == 0) {
+            runs.back().status = std::stoi(line.substr(6));
+        } else if (!line.empty() && line[0] != '#') {
+            runs.back().expected.push_back(line == "@empty" ? "" : withDataDir(test::decodeText(line)));
+        }
+    }
+    return runs;
+}
+
+// Whether the output lines match the expected ones; why names the first difference.
+bool matches(const std::vector<std::string>& output, const std::vector<std::string>& expected, std::string& why) {
+    std::size_t at = 0;
+    for (const std::string& want : expected) {
+        const bool thinking = want == "@thinking";
+        const std::string got = at < output.size() ? output[at] : "<end of output>";
+        bool same = want == "@time" ? std::regex_match(got, kTimeLine)
+                    : want == "@time0" ? std::regex_match(got, kTimeLine) && got.ends_with(" speed = 0.000")
+                    : thinking ? std::regex_match(got, kThinkingLine)
+                               : got == want;
+        if (!same) {
+            why = "line " + std::to_string(at + 1) + ": '" + got.substr(0, 300) + "', expected '" + want + "'";
+            return false;
+        }
+        ++at;
+        while (thinking && at < output.size() && std::regex_match(output[at], kThinkingLine)) ++at;
+    }
+    why = at < output.size() ? "extra line '" + output[at] + "'" : "";
+    return at == output.size();
+}
+
+// Each run in a working directory whose tarvok.ini keeps the hash table small.
+TEST(ToolModes, RunsPrintTheExpectedListings) {
+    char pattern[] = "/tmp/tarvok-tools-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string dir = pattern;
+    std::ofstream(dir + "/tarvok.ini") << "[Engine]\nHash=2\n";
+    const std::vector<ToolRun> runs = readToolRuns();
+    ASSERT_GT(runs.size(), 35u);
+    for (const ToolRun& run : runs) {
+        std::string name;
+        for (const std::string& arg : run.args) name += " " + arg.substr(0, 60);
+        test::ChildProcess child;
+        ASSERT_TRUE(child.start(TARVOK_BINARY, run.args, dir)) << name;
+        child.write(run.input);
+        child.closeInput();
+        const std::vector<std::string> output = child.readAllLines(60000);
+        EXPECT_EQ(child.waitExit(60000), run.status) << name;
+        std::string why;
+        EXPECT_TRUE(matches(output, run.expected, why)) << name << ": " << why;
+    }
+    ASSERT_EQ(std::system(("rm -rf " + dir).c_str()), 0);
+}
+
+TEST(ToolParts, EpdOperationsMirrorsAndTimeLinesTables) {
+    for (const auto& row : test::readTable("book/epd_lines.txt")) {
+        std::vector<std::string> read{row[0]};
+        std::size_t scan = 0;
+        EpdOperation op;
+        const std::string line = test::decodeText(row[0]);
+        while (nextEpdOperation(line, scan, op))
+            read.insert(read.end(), {op.position, op.bestMoves, op.identifier});
+        std::vector<std::string> expected{row[0]};
+        for (std::size_t i = 1; i < row.size(); ++i) expected.push_back(test::decodeText(row[i]));
+        EXPECT_EQ(read, expected);
+    }
+    std::size_t scan = 0;
+    EpdOperation op;
+    EXPECT_FALSE(nextEpdOperation("", scan, op));
+    for (const auto& row : test::readTable("book/mirror.txt")) EXPECT_EQ(mirrorPositionText(row[0]), row[1]) << row[0];
+    for (const auto& row : test::readTable("book/perft_time.txt")) {
+        testing::internal::CaptureStdout();
+        printPerftTime(std::stod(row[0]), std::stoull(row[1]));
+        std::fflush(stdout);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), row[2] + "\n");
+    }
+}
+
+TEST(ToolParts, CountersAndEvalSuiteTally) {
+    auto engine = std::make_unique<ProtocolEngine>();
+    engine->setHashSize(1);
+    engine->setStartPosition();
+    // Depth 0 or less counts like depth 1; statistics add up and leave the board as it was.
+    EXPECT_EQ(perftCount(engine->board, engine->moveLists, 0), 20u);
+    EXPECT_EQ(perftCount(engine->board, engine->moveLists, -2), 20u);
+    const HashKey key = engine->board.hashKey;
+    PerftCounters counters{};
+    perftStatistics(engine->board, engine->moveLists, 3, counters);
+    perftStatistics(engine->board, engine->moveLists, 3, counters);
+    EXPECT_EQ(counters.nodes, 2 * 8902u);
+    EXPECT_EQ(counters.captures, 2 * 34u);
+    EXPECT_EQ(counters.checks, 2 * 12u);
+    EXPECT_EQ(engine->board.hashKey, key);
+    EXPECT_EQ(engine->board.plyCount, 0u);
+
+    // The evaluation is colour-symmetric: every position of the suite passes,
+    // and a bad FEN fails by its identifier; a blank line still counts.
+    std::vector<std::string> lines = test::readDataLines("bk.epd");
+    ASSERT_EQ(lines.size(), 24u);
+    lines.insert(lines.begin() + 3, "");
+    lines.push_back("9/8/8/8/8/8/8/8 w - - bm e4; id \"broken\";");
+    const std::string path = "/tmp/tarvok_eval_" + std::to_string(getpid()) + ".epd";
+    std::ofstream file(path);
+    for (const std::string& line : lines) file << line << '\n';
+    file.close();
+    SuiteTally tally;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(runEvalSuite(*engine, path.c_str(), &tally), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(tally.lines, 26);
+    EXPECT_EQ(tally.good, 24);
+    EXPECT_EQ(tally.failures, std::vector<std::string>{"broken"});
+    std::remove(path.c_str());
+    EXPECT_EQ(runEvalSuite(*engine, path.c_str(), &tally), 0);
+    EXPECT_EQ(runTestSuite(*engine, path.c_str()), 0);
+    hashTable.free();
+}
+
+}  // namespace
+}  // namespace tarvok
