@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 
 #include "test_support/data_files.h"
 
@@ -35,6 +36,11 @@ std::vector<std::string> split(const std::string& text, const std::string& separ
         fields.push_back(text.substr(begin, at - begin));
     fields.push_back(text.substr(begin));
     return fields;
+}
+
+std::string readAllText(const std::string& name) {
+    std::ifstream file(testDataPath(name), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 std::vector<std::string> readAllDataLines(const std::string& name) {

@@ -14,7 +14,8 @@ namespace tarvok::test {
 
 std::string decodeText(const std::string& text);
 std::vector<std::string> split(const std::string& text, const std::string& separator);
-// Every line of the data file, comments and empty lines included.
+// The whole data file, and every line of it (comments and empty lines included).
+std::string readAllText(const std::string& name);
 std::vector<std::string> readAllDataLines(const std::string& name);
 // Rows of a table file, split into fields.
 std::vector<std::vector<std::string>> readTable(const std::string& name);
