@@ -10,11 +10,14 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "board/bitboard.h"
+#include "board/move_text.h"
 #include "board/movegen.h"
+#include "test_support/table_text.h"
 
 namespace tarvok {
 namespace {
@@ -31,24 +34,15 @@ void writeFile(const std::string& path, const Bytes& bytes) {
                                                 static_cast<std::streamsize>(bytes.size()));
 }
 
-// Builds a book file from its fields, for files saveBook would never write.
-struct FileBuilder {
-    Bytes bytes{'B', 'O', 'O', 'K', 1, 0, 1, 0};
-    explicit FileBuilder(uint32_t nodeCount) { word(nodeCount); }
-    void word(uint32_t value) {
-        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<unsigned char>(value >> (8 * i)));
+// The bytes of a hex data file.
+Bytes hexFile(const std::string& name) {
+    Bytes bytes;
+    for (const auto& row : test::readTable(name)) {
+        std::istringstream hex(row[0]);
+        for (unsigned value; hex >> std::hex >> value;) bytes.push_back(static_cast<unsigned char>(value));
     }
-    void node(HashKey key, uint32_t moveCount) {
-        word(static_cast<uint32_t>(key));
-        word(static_cast<uint32_t>(key >> 32));
-        word(moveCount);
-    }
-    void move(Move move, uint32_t games) {
-        word(move);
-        word(games);
-        bytes.insert(bytes.end(), {static_cast<unsigned char>(games + 1), static_cast<unsigned char>(games + 2)});
-    }
-};
+    return bytes;
+}
 
 class OpeningBookFile : public ::testing::Test {
    protected:
@@ -67,13 +61,9 @@ TEST_F(OpeningBookFile, FileLayoutIsLittleEndianAndUnpadded) {
     book.addBookMove(5, 6, 7, 8, 9);
     ASSERT_EQ(book.loadBook(path("a").c_str()), 1);  // an empty file empties the book
     EXPECT_TRUE(book.nodes().empty());
-
     book.addBookMove(0x1122334455667788ull, 0xA1B2C3D4u, 0x01020304u, 55, 45);
     ASSERT_EQ(book.saveBook(path("a").c_str()), 1);
-    const Bytes expected{'B',  'O',  'O',  'K',  1,    0,    1,    0,    1,    0,    0,    0,
-                         0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11, 1,    0,    0,    0,
-                         0xD4, 0xC3, 0xB2, 0xA1, 0x04, 0x03, 0x02, 0x01, 55,   45};
-    EXPECT_EQ(readFile(path("a")), expected);
+    EXPECT_EQ(readFile(path("a")), hexFile("book/one_move_book.hex"));
 }
 
 // The merge rule written the plain way: scan the nodes from the start.
@@ -152,17 +142,8 @@ TEST_F(OpeningBookFile, MergeSortLookupAndReloadAgree) {
 }
 
 TEST_F(OpeningBookFile, LoadingKeepsFirstRecordsAndRejectsBrokenFiles) {
-    FileBuilder file(3);
-    file.bytes[4] = 0x77;  // the version is not examined
-    file.node(9, 2);
-    file.move(1000, 7);
-    file.move(1000, 99);  // same move again in the node
-    file.node(9, 17);     // same key again, with 17 more moves
-    file.move(1000, 55);
-    for (Move m = 1; m <= 16; ++m) file.move(m, m);
-    file.node(3, 1);
-    file.move(5, 1);
-    writeFile(path("a"), file.bytes);
+    const Bytes whole = hexFile("book/loaded_book.hex");
+    writeFile(path("a"), whole);
     ASSERT_EQ(book.loadBook(path("a").c_str()), 1);
     // File order is kept on load; move 16 was the 17th distinct one.
     EXPECT_EQ(describe(book.nodes()), "9: 1000/7/8/9 1/1/2/3 2/2/3/4 3/3/4/5 4/4/5/6 5/5/6/7 6/6/7/8 7/7/8/9 "
@@ -171,7 +152,6 @@ TEST_F(OpeningBookFile, LoadingKeepsFirstRecordsAndRejectsBrokenFiles) {
 
     // Cut short anywhere, a wrong magic, a count far beyond the records, a
     // missing file: rejected, and the book is left empty.
-    const Bytes whole = file.bytes;
     for (std::size_t length = 0; length <= whole.size(); ++length) {
         Bytes damaged(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));
         if (length == whole.size()) damaged[3] = 'X';
@@ -180,10 +160,7 @@ TEST_F(OpeningBookFile, LoadingKeepsFirstRecordsAndRejectsBrokenFiles) {
         EXPECT_EQ(book.loadBook(path("b").c_str()), 0) << length;
         EXPECT_TRUE(book.nodes().empty()) << length;
     }
-    FileBuilder boast(0xFFFFFFFFu);
-    boast.node(1, 0xFFFFFFFFu);
-    boast.move(2, 3);
-    writeFile(path("b"), boast.bytes);
+    writeFile(path("b"), hexFile("book/boasting_book.hex"));
     EXPECT_EQ(book.loadBook(path("b").c_str()), 0);
     EXPECT_TRUE(book.nodes().empty());
     book.addBookMove(1, 2, 3, 0, 0);
@@ -199,21 +176,10 @@ TEST_F(OpeningBookFile, LoadingKeepsFirstRecordsAndRejectsBrokenFiles) {
     EXPECT_EQ(book.saveBook(nullptr), 0);
 }
 
-constexpr int E1 = 4, G1 = 6, D2 = 11, E2 = 12, F3 = 21, D4 = 27, E4 = 28, E5 = 36;
-
-// The generated move from one square to another in the board's position.
-Move generated(Board& board, int from, int to) {
-    MoveList list;
-    const int count = generateAll(board, list, 0, isInCheck(board, static_cast<int>(board.side)));
-    for (int i = 0; i < count; ++i)
-        if (moveFrom(list.entries[i].move) == from && moveTo(list.entries[i].move) == to) return list.entries[i].move;
-    return NO_MOVE;
-}
-
-// How often each move is chosen in draws tries.
-std::vector<int> chosen(const OpeningBook& book, Board& board, const std::vector<Move>& moves, int draws) {
+// How often each of moves is chosen in draws tries; the last count is for any other answer.
+std::vector<int> chosen(const OpeningBook& book, Board& board, const std::vector<Move>& moves, int draws = 50) {
     MoveList scratch;
-    std::vector<int> counts(moves.size() + 1, 0);  // the last one counts anything else
+    std::vector<int> counts(moves.size() + 1, 0);
     for (int i = 0; i < draws; ++i) {
         const Move move = book.chooseBookMove(board, scratch);
         ++counts[static_cast<std::size_t>(std::find(moves.begin(), moves.end(), move) - moves.begin())];
@@ -224,21 +190,22 @@ std::vector<int> chosen(const OpeningBook& book, Board& board, const std::vector
 TEST(OpeningBookChoice, WeightsByGamesAmongLegalMovesOnly) {
     initAttackTables();
     Board board;
+    MoveList list;
     board.setStartArray();
     const HashKey start = board.hashKey;
-    const Move kingPawn = generated(board, E2, E4), queenPawn = generated(board, D2, D4);
-    const Move knight = generated(board, G1, F3);
+    auto move = [&](const char* text) { return findMoveText(board, list, text); };
+    const Move kingPawn = move("e2e4"), knight = move("g1f3");
+    const std::vector<int> never{50, 0};
     OpeningBook book;
-    EXPECT_EQ(chosen(book, board, {NO_MOVE}, 5), (std::vector<int>{5, 0}));  // empty book
-    // Zero weights are never drawn and divide by nothing.
-    book.addBookMove(start, queenPawn, 0, 0, 0);
-    EXPECT_EQ(chosen(book, board, {NO_MOVE}, 5), (std::vector<int>{5, 0}));
-    // A pawn jump of three squares and a castling move through pieces are never chosen.
-    book.addBookMove(start, makeMoveWord(E2, E5, PAWN), 1000, 0, 0);
-    book.addBookMove(start, makeMoveWord(E1, G1, KING, 0, 0, MOVE_CASTLE), 1000, 0, 0);
-    EXPECT_EQ(chosen(book, board, {NO_MOVE}, 5), (std::vector<int>{5, 0}));
+    EXPECT_EQ(chosen(book, board, {NO_MOVE}), never);  // empty book
+    // Zero weights are never drawn and divide by nothing; a pawn jump of three
+    // squares and a castling move through pieces are never chosen.
+    book.addBookMove(start, move("d2d4"), 0, 0, 0);
+    book.addBookMove(start, makeMoveWord(12, 36, PAWN), 1000, 0, 0);
+    book.addBookMove(start, makeMoveWord(4, 6, KING, 0, 0, MOVE_CASTLE), 1000, 0, 0);
+    EXPECT_EQ(chosen(book, board, {NO_MOVE}), never);
     book.addBookMove(start, knight, 1, 0, 0);
-    EXPECT_EQ(chosen(book, board, {knight}, 50), (std::vector<int>{50, 0}));
+    EXPECT_EQ(chosen(book, board, {knight}), never);
     // Weights three and one: about three to one.
     book.addBookMove(start, kingPawn, 3, 0, 0);
     std::srand(12345);
@@ -246,42 +213,35 @@ TEST(OpeningBookChoice, WeightsByGamesAmongLegalMovesOnly) {
     EXPECT_NEAR(counts[0] / 8000.0, 0.75, 0.03);
     EXPECT_EQ(counts[2], 0);
     board.makeMove(knight);
-    EXPECT_EQ(chosen(book, board, {NO_MOVE}, 5), (std::vector<int>{5, 0}));  // another key
+    EXPECT_EQ(chosen(book, board, {NO_MOVE}), never);  // another key
 
-    // A move of a pinned knight is refused; castling beside it is fine.
-    ASSERT_EQ(board.setFromFen("4k3/8/8/8/1b6/8/3N4/4K2R w K - 0 1"), 1);
-    const Move pinned = generated(board, D2, 26), castle = generated(board, E1, G1);
-    ASSERT_TRUE(pinned != NO_MOVE && isCastle(castle));
-    OpeningBook pin;
-    pin.addBookMove(board.hashKey, pinned, 5, 0, 0);
-    pin.addBookMove(board.hashKey, castle, 5, 0, 0);
-    EXPECT_EQ(chosen(pin, board, {castle}, 50), (std::vector<int>{50, 0}));
-    // In check, castling out of it is refused and the capture of the checker taken.
-    ASSERT_EQ(board.setFromFen("4k3/8/8/8/8/8/4r3/R3K3 w Q - 0 1"), 1);
-    OpeningBook check;
-    check.addBookMove(board.hashKey, makeMoveWord(E1, 2, KING, 0, 0, MOVE_CASTLE), 9, 0, 0);
-    check.addBookMove(board.hashKey, makeMoveWord(E1, E2, KING, ROOK), 1, 0, 0);
-    EXPECT_EQ(chosen(check, board, {generated(board, E1, E2)}, 50), (std::vector<int>{50, 0}));
-}
-
-TEST(OpeningBookChoice, StoredWordIsMatchedBySquaresAndPromotion) {
-    initAttackTables();
-    Board board;
-    MoveList scratch;
-    // A castling word stored without its flag still yields the generator's move.
-    ASSERT_EQ(board.setFromFen("4k3/8/8/8/8/8/8/4K2R w K - 0 1"), 1);
-    OpeningBook castling;
-    castling.addBookMove(board.hashKey, makeMoveWord(E1, G1, KING), 1, 0, 0);
-    const Move castle = castling.chooseBookMove(board, scratch);
-    EXPECT_TRUE(isCastle(castle));
-    EXPECT_EQ(castle, generated(board, E1, G1));
-    // Promotions differ only in the promotion piece.
-    ASSERT_EQ(board.setFromFen("4k3/1P6/8/8/8/8/8/4K3 w - - 0 1"), 1);
-    OpeningBook promotions;
-    promotions.addBookMove(board.hashKey, makeMoveWord(49, 57, PAWN, 0, KNIGHT), 1, 0, 0);
-    const Move chosenMove = promotions.chooseBookMove(board, scratch);
-    EXPECT_EQ(movePromotion(chosenMove), KNIGHT);
-    EXPECT_EQ(moveTo(chosenMove), 57);
+    // Position, stored moves with their games, the only move ever chosen.
+    const char* cases[][3] = {
+        // A pinned knight's move is refused; castling beside it is fine.
+        {"4k3/8/8/8/1b6/8/3N4/4K2R w K - 0 1", "d2c4:5 e1g1:5", "e1g1"},
+        // In check, castling out of it is refused and the capture of the checker taken.
+        {"4k3/8/8/8/8/8/4r3/R3K3 w Q - 0 1", "e1c1!:9 e1e2:1", "e1e2"},
+        // Stored words are matched by squares and promotion piece.
+        {"4k3/8/8/8/8/8/8/4K2R w K - 0 1", "e1g1-:1", "e1g1"},
+        {"4k3/1P6/8/8/8/8/8/4K3 w - - 0 1", "b7b8n:1", "b7b8n"},
+    };
+    for (const auto& [fen, stored, answer] : cases) {
+        ASSERT_EQ(board.setFromFen(fen), 1) << fen;
+        OpeningBook small;
+        std::istringstream entries(stored);
+        for (std::string entry; entries >> entry;) {
+            const std::size_t colon = entry.find(':');
+            // "!" and "-" store a king word with and without the castling flag.
+            const int from = makeSquare(entry[0] - 'a', entry[1] - '1');
+            const int to = makeSquare(entry[2] - 'a', entry[3] - '1');
+            const int flag = entry[4] == '!' ? MOVE_CASTLE : 0;
+            const Move word = entry[4] == '!' || entry[4] == '-' ? makeMoveWord(from, to, KING, 0, 0, flag)
+                                                                : move(entry.substr(0, colon).c_str());
+            ASSERT_NE(word, NO_MOVE) << entry;
+            small.addBookMove(board.hashKey, word, static_cast<uint32_t>(std::stoul(entry.substr(colon + 1))), 0, 0);
+        }
+        EXPECT_EQ(chosen(small, board, {move(answer)}), never) << fen;
+    }
 }
 
 }  // namespace
