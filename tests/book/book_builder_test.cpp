@@ -98,39 +98,30 @@ TEST_F(BookBuilderTest, HandWorkedCases) {
     EXPECT_NE(access((dir + "/none.bin").c_str(), F_OK), 0);
 }
 
-// The literal builder: every line looked up by scanning the table from its
-// start, every line replayed in full from the starting position.
-struct LiteralRecord {
-    std::vector<std::string> tokens;
-    uint32_t games, blackWins, whiteWins, draws;
-};
-
-std::vector<LiteralRecord> literalLines(const std::string& pgn, int depth) {
-    std::vector<LiteralRecord> table;
-    auto collect = [&](const PgnGame& game) {
-        for (uint32_t n = 1; n <= game.moveCount; ++n) {
-            const std::vector<std::string> prefix(game.moves, game.moves + n);
-            auto found = std::find_if(table.begin(), table.end(), [&](auto& r) { return r.tokens == prefix; });
-            if (found == table.end()) {
-                table.push_back({prefix, 1, game.blackWins, game.whiteWins, game.draws});
-                continue;
-            }
-            ++found->games;
-            found->blackWins += game.blackWins;
-            found->whiteWins += game.whiteWins;
-            found->draws += game.draws;
-        }
-    };
-    EXPECT_EQ(readPgnGames(pgn.c_str(), depth, collect), 1);
-    return table;
-}
-
 void generate(Board& board, MoveList& list) {
     list.count = static_cast<uint32_t>(generateAll(board, list, 0, isInCheck(board, static_cast<int>(board.side))));
 }
 
+// The literal builder: every line looked up by scanning the table from its
+// start, every line replayed in full from the starting position.
 void literalBuild(SearchEngine& engine, const std::string& pgn, const std::string& book, int depth, int count) {
-    for (const LiteralRecord& record : literalLines(pgn, depth)) {
+    struct Record {
+        std::vector<std::string> tokens;
+        uint32_t games, blackWins, whiteWins;
+    };
+    std::vector<Record> table;
+    auto collect = [&](const PgnGame& game) {
+        for (uint32_t n = 1; n <= game.moveCount; ++n) {
+            const std::vector<std::string> prefix(game.moves, game.moves + n);
+            auto found = std::find_if(table.begin(), table.end(), [&](auto& r) { return r.tokens == prefix; });
+            if (found == table.end()) found = table.insert(table.end(), {prefix, 0, 0, 0});
+            ++found->games;
+            found->blackWins += game.blackWins;
+            found->whiteWins += game.whiteWins;
+        }
+    };
+    ASSERT_EQ(readPgnGames(pgn.c_str(), depth, collect), 1);
+    for (const Record& record : table) {
         if (static_cast<int>(record.games) < count) continue;
         Board& board = engine.board;
         board.setStartArray();

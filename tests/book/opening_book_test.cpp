@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -78,17 +79,14 @@ void addByLinearScan(std::vector<BookNode>& nodes, HashKey key, const BookMove& 
 }
 
 std::string describe(const std::vector<BookNode>& nodes) {
-    std::string text;
+    std::ostringstream text;
     for (const BookNode& node : nodes) {
-        text += std::to_string(node.key) + ":";
-        for (uint32_t m = 0; m < node.nodeMoveCount; ++m) {
-            const BookMove& x = node.moves[m];
-            text += " " + std::to_string(x.move) + "/" + std::to_string(x.games) + "/" +
-                    std::to_string(x.whiteWinPercent) + "/" + std::to_string(x.blackWinPercent);
-        }
-        text += "\n";
+        text << node.key << ":";
+        for (const BookMove& x : std::span(node.moves, node.nodeMoveCount))
+            text << " " << x.move << "/" << x.games << "/" << +x.whiteWinPercent << "/" << +x.blackWinPercent;
+        text << "\n";
     }
-    return text;
+    return text.str();
 }
 
 // Many duplicate keys and moves, full nodes, keys above 2^63: merging follows

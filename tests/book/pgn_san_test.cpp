@@ -54,22 +54,6 @@ TEST(PgnReader, TableOfGameTexts) {
     EXPECT_EQ(readPgnGames("/nonexistent/dir/none.pgn", 4, describeGame, &games), 0);
 }
 
-TEST(PgnReader, TokensAcrossAndAgainstReadPiecesStayWhole) {
-    // One line of move text far longer than a read, each token placed across
-    // or against the end of a read piece.
-    constexpr size_t kPiece = kPgnLineSize - 1;
-    const char* shuffle[4] = {"Nf3", "Nf6", "Ng1", "Ng8"};
-    std::string line, expected = "1 0 0:";
-    for (size_t ply = 0; ply < 30; ++ply) {
-        const std::string move = shuffle[ply % 4];
-        const size_t tokenStart = (ply + 1) * kPiece - 1 - ply % 3;
-        line += std::string(tokenStart - line.size(), ' ') + (ply % 2 == 0 ? std::to_string(ply / 2 + 1) + "." : "");
-        line += move;
-        expected += " " + move;
-    }
-    EXPECT_EQ(readGames("[Result \"1-0\"]\n" + line + " 1-0\n", 30), std::vector<std::string>{expected});
-}
-
 // The sample games: games and results counted, and every move read replays
 // legally through the SAN parser, castles and captures among them.
 TEST(PgnReader, SampleGamesCountAndReplayLegally) {
