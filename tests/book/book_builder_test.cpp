@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -32,6 +31,8 @@
 namespace tarvok {
 namespace {
 
+using test::fileBytes;
+
 class BookBuilderTest : public ::testing::Test {
    protected:
     void SetUp() override {
@@ -48,12 +49,8 @@ class BookBuilderTest : public ::testing::Test {
         ASSERT_EQ(std::system(("rm -rf " + dir).c_str()), 0);
     }
     std::string write(const std::string& name, const std::string& text) {
-        std::ofstream(dir + "/" + name, std::ios::binary) << text;
+        test::writeBytes(dir + "/" + name, text);
         return dir + "/" + name;
-    }
-    static std::string bytesOf(const std::string& name) {
-        std::ifstream file(name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), {});
     }
     // The book entry after the coordinate moves played, as "games white% black%", or "-".
     std::string entry(const std::string& played, const std::string& move) {
@@ -145,7 +142,8 @@ void literalBuild(SearchEngine& engine, const std::string& pgn, const std::strin
 TEST_F(BookBuilderTest, IndexedAndLiteralBuildersWriteTheSameBytes) {
     // Random games over few moves per ply, so that openings repeat and reach
     // the same positions by different orders.
-    const std::vector<std::string> sets = test::split(test::readAllText("book/random_games.pgn"), "# set\n");
+    const std::string games = fileBytes(test::testDataPath("book/random_games.pgn"));
+    const std::vector<std::string> sets = test::split(games, "# set\n");
     ASSERT_EQ(sets.size(), 153u);
     const std::string pgn = dir + "/games.pgn", literal = dir + "/literal.bin", indexed = dir + "/indexed.bin";
     int nonEmpty = 0;
@@ -158,9 +156,9 @@ TEST_F(BookBuilderTest, IndexedAndLiteralBuildersWriteTheSameBytes) {
         for (const std::size_t counters : {std::size_t{64}, std::size_t{0}}) {
             openingBook.clearBook();
             ASSERT_EQ(buildBook(*engine, pgn.c_str(), indexed.c_str(), depth, count, counters), 1);
-            ASSERT_EQ(bytesOf(indexed), bytesOf(literal)) << "set " << set << ", filter " << counters;
+            ASSERT_EQ(fileBytes(indexed), fileBytes(literal)) << "set " << set << ", filter " << counters;
         }
-        nonEmpty += bytesOf(indexed).size() > 12;
+        nonEmpty += fileBytes(indexed).size() > 12;
     }
     EXPECT_GT(nonEmpty, 110);
     // Counts beyond the filter's counter range: one game repeated 300 times.
@@ -172,8 +170,8 @@ TEST_F(BookBuilderTest, IndexedAndLiteralBuildersWriteTheSameBytes) {
         literalBuild(*engine, pgn, literal, 8, count);
         openingBook.clearBook();
         ASSERT_EQ(buildBook(*engine, pgn.c_str(), indexed.c_str(), 8, count), 1);
-        EXPECT_EQ(bytesOf(indexed), bytesOf(literal)) << "count " << count;
-        EXPECT_EQ(bytesOf(indexed).size() > 12, count <= 300) << "count " << count;
+        EXPECT_EQ(fileBytes(indexed), fileBytes(literal)) << "count " << count;
+        EXPECT_EQ(fileBytes(indexed).size() > 12, count <= 300) << "count " << count;
     }
 }
 
@@ -197,7 +195,7 @@ TEST_F(BookBuilderTest, OutOfMemoryAnywhereWritesNoBook) {
         const std::string output = testing::internal::GetCapturedStdout();
         if (built == 1) {
             EXPECT_EQ(output, "");
-            EXPECT_EQ(bytesOf(book), bytesOf(full));
+            EXPECT_EQ(fileBytes(book), fileBytes(full));
             break;
         }
         ++failures;
@@ -219,8 +217,8 @@ TEST_F(BookBuilderTest, PipedGamesBuildTheSameBookAsAFile) {
     openingBook.clearBook();
     EXPECT_EQ(buildBook(*engine, fifo.c_str(), fromPipe.c_str(), 2, 2), 1);
     writer.join();
-    EXPECT_GT(bytesOf(fromFile).size(), 12u);
-    EXPECT_EQ(bytesOf(fromPipe), bytesOf(fromFile));
+    EXPECT_GT(fileBytes(fromFile).size(), 12u);
+    EXPECT_EQ(fileBytes(fromPipe), fileBytes(fromFile));
 }
 
 // -buildbook writes the book, then waits for a protocol; the book then
@@ -246,7 +244,7 @@ TEST_F(BookBuilderTest, CommandLineBuildsABookThatAnswersUciWithoutSearching) {
     // The arguments reach the builder in their order.
     const std::string direct = dir + "/direct.bin";
     ASSERT_EQ(buildBook(*engine, test::testDataPath("games.pgn").c_str(), direct.c_str(), 8, 2), 1);
-    EXPECT_EQ(bytesOf(book), bytesOf(direct));
+    EXPECT_EQ(fileBytes(book), fileBytes(direct));
     ASSERT_TRUE(openingBook.loadBook(book.c_str()));
     EXPECT_NE(entry("", line.substr(9, 4)), "-") << line;
 }

@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <span>
 #include <sstream>
@@ -23,24 +21,12 @@
 namespace tarvok {
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
-Bytes readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
-}
-
 // The bytes of a hex data file.
-Bytes hexFile(const std::string& name) {
-    Bytes bytes;
+std::string hexFile(const std::string& name) {
+    std::string bytes;
     for (const auto& row : test::readTable(name)) {
         std::istringstream hex(row[0]);
-        for (unsigned value; hex >> std::hex >> value;) bytes.push_back(static_cast<unsigned char>(value));
+        for (unsigned value; hex >> std::hex >> value;) bytes += static_cast<char>(value);
     }
     return bytes;
 }
@@ -58,13 +44,13 @@ class OpeningBookFile : public ::testing::Test {
 
 TEST_F(OpeningBookFile, FileLayoutIsLittleEndianAndUnpadded) {
     ASSERT_EQ(book.saveBook(path("a").c_str()), 1);
-    EXPECT_EQ(readFile(path("a")), (Bytes{'B', 'O', 'O', 'K', 1, 0, 1, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(test::fileBytes(path("a")), std::string("BOOK\x01\0\x01\0\0\0\0\0", 12));
     book.addBookMove(5, 6, 7, 8, 9);
     ASSERT_EQ(book.loadBook(path("a").c_str()), 1);  // an empty file empties the book
     EXPECT_TRUE(book.nodes().empty());
     book.addBookMove(0x1122334455667788ull, 0xA1B2C3D4u, 0x01020304u, 55, 45);
     ASSERT_EQ(book.saveBook(path("a").c_str()), 1);
-    EXPECT_EQ(readFile(path("a")), hexFile("book/one_move_book.hex"));
+    EXPECT_EQ(test::fileBytes(path("a")), hexFile("book/one_move_book.hex"));
 }
 
 // The merge rule written the plain way: scan the nodes from the start.
@@ -113,9 +99,7 @@ TEST_F(OpeningBookFile, MergeSortLookupAndReloadAgree) {
     const std::vector<BookNode>& nodes = book.nodes();
     std::size_t moves = 0;
     for (std::size_t i = 0; i < nodes.size(); ++i) {
-        if (i > 0) {
-            EXPECT_LT(nodes[i - 1].key, nodes[i].key);
-        }
+        EXPECT_TRUE(i == 0 || nodes[i - 1].key < nodes[i].key) << i;
         for (uint32_t m = 1; m < nodes[i].nodeMoveCount; ++m)
             EXPECT_GE(nodes[i].moves[m - 1].games, nodes[i].moves[m].games);
         moves += nodes[i].nodeMoveCount;
@@ -127,8 +111,8 @@ TEST_F(OpeningBookFile, MergeSortLookupAndReloadAgree) {
     OpeningBook reloaded;
     ASSERT_EQ(reloaded.loadBook(path("a").c_str()), 1);
     ASSERT_EQ(reloaded.saveBook(path("b").c_str()), 1);
-    EXPECT_EQ(readFile(path("a")).size(), 12 + nodes.size() * 12 + moves * 10);
-    EXPECT_EQ(readFile(path("a")), readFile(path("b")));
+    EXPECT_EQ(test::fileBytes(path("a")).size(), 12 + nodes.size() * 12 + moves * 10);
+    EXPECT_EQ(test::fileBytes(path("a")), test::fileBytes(path("b")));
 
     // Equal games follow the exchange sort: 1, 2 (a), 2 (b), 3 give 3, 2 (b), 2 (a), 1.
     OpeningBook ties;
@@ -140,8 +124,8 @@ TEST_F(OpeningBookFile, MergeSortLookupAndReloadAgree) {
 }
 
 TEST_F(OpeningBookFile, LoadingKeepsFirstRecordsAndRejectsBrokenFiles) {
-    const Bytes whole = hexFile("book/loaded_book.hex");
-    writeFile(path("a"), whole);
+    const std::string whole = hexFile("book/loaded_book.hex");
+    test::writeBytes(path("a"), whole);
     ASSERT_EQ(book.loadBook(path("a").c_str()), 1);
     // File order is kept on load; move 16 was the 17th distinct one.
     EXPECT_EQ(describe(book.nodes()), "9: 1000/7/8/9 1/1/2/3 2/2/3/4 3/3/4/5 4/4/5/6 5/5/6/7 6/6/7/8 7/7/8/9 "
@@ -150,17 +134,14 @@ TEST_F(OpeningBookFile, LoadingKeepsFirstRecordsAndRejectsBrokenFiles) {
 
     // Cut short anywhere, a wrong magic, a count far beyond the records, a
     // missing file: rejected, and the book is left empty.
-    for (std::size_t length = 0; length <= whole.size(); ++length) {
-        Bytes damaged(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));
-        if (length == whole.size()) damaged[3] = 'X';
-        writeFile(path("b"), damaged);
+    std::vector<std::string> broken{hexFile("book/boasting_book.hex"), "BOOX" + whole.substr(4)};
+    for (std::size_t length = 0; length < whole.size(); ++length) broken.push_back(whole.substr(0, length));
+    for (const std::string& bytes : broken) {
+        test::writeBytes(path("b"), bytes);
         book.addBookMove(1, 2, 3, 0, 0);
-        EXPECT_EQ(book.loadBook(path("b").c_str()), 0) << length;
-        EXPECT_TRUE(book.nodes().empty()) << length;
+        EXPECT_EQ(book.loadBook(path("b").c_str()), 0) << bytes.size();
+        EXPECT_TRUE(book.nodes().empty()) << bytes.size();
     }
-    writeFile(path("b"), hexFile("book/boasting_book.hex"));
-    EXPECT_EQ(book.loadBook(path("b").c_str()), 0);
-    EXPECT_TRUE(book.nodes().empty());
     book.addBookMove(1, 2, 3, 0, 0);
     EXPECT_EQ(book.loadBook("/nonexistent/book.bin"), 0);
     EXPECT_TRUE(book.nodes().empty());

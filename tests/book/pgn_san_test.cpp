@@ -47,7 +47,8 @@ TEST(PgnReader, TableOfGameTexts) {
     ASSERT_GT(rows.size(), 30u);
     for (const auto& row : rows) {
         ASSERT_EQ(row.size(), 3u) << row[0];
-        const auto expected = row[2] == "none" ? std::vector<std::string>{} : test::split(test::decodeText(row[2]), " / ");
+        const std::string games = test::decodeText(row[2]);
+        const auto expected = games == "none" ? std::vector<std::string>{} : test::split(games, " / ");
         EXPECT_EQ(readGames(test::decodeText(row[1]), std::stoi(row[0])), expected) << row[1];
     }
     std::vector<std::string> games;

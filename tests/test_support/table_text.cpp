@@ -38,10 +38,12 @@ std::vector<std::string> split(const std::string& text, const std::string& separ
     return fields;
 }
 
-std::string readAllText(const std::string& name) {
-    std::ifstream file(testDataPath(name), std::ios::binary);
+std::string fileBytes(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
+
+void writeBytes(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 std::vector<std::string> readAllDataLines(const std::string& name) {
     std::vector<std::string> lines;
