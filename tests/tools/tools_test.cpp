@@ -4,7 +4,6 @@
 // made of: EPD operations, mirrored positions, the time line, the counters.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -100,15 +99,14 @@ TEST(ToolModes, RunsPrintTheExpectedListings) {
 
 TEST(ToolParts, EpdOperationsMirrorsAndTimeLinesTables) {
     for (const auto& row : test::readTable("book/epd_lines.txt")) {
-        std::vector<std::string> read{row[0]};
+        std::vector<std::string> read, expected;
         std::size_t scan = 0;
         EpdOperation op;
         const std::string line = test::decodeText(row[0]);
         while (nextEpdOperation(line, scan, op))
             read.insert(read.end(), {op.position, op.bestMoves, op.identifier});
-        std::vector<std::string> expected{row[0]};
         for (std::size_t i = 1; i < row.size(); ++i) expected.push_back(test::decodeText(row[i]));
-        EXPECT_EQ(read, expected);
+        EXPECT_EQ(read, expected) << row[0];
     }
     std::size_t scan = 0;
     EpdOperation op;
@@ -133,26 +131,23 @@ TEST(ToolParts, CountersAndEvalSuiteTally) {
     EXPECT_EQ(perftCount(engine->board, engine->moveLists, 3), 8902u);
     EXPECT_EQ(engine->board.hashKey, key);
 
-    // The evaluation is colour-symmetric: every position of the suite passes,
-    // and a bad FEN fails by its identifier; a blank line still counts.
-    std::vector<std::string> lines = test::readDataLines("bk.epd");
-    ASSERT_EQ(lines.size(), 24u);
-    lines.insert(lines.begin() + 3, "");
-    lines.push_back("9/8/8/8/8/8/8/8 w - - bm e4; id \"broken\";");
-    const std::string path = "/tmp/tarvok_eval_" + std::to_string(getpid()) + ".epd";
-    std::ofstream file(path);
-    for (const std::string& line : lines) file << line << '\n';
-    file.close();
+    // The evaluation is colour-symmetric: every position of the suite passes;
+    // bad FENs fail by their identifiers; blank lines count.
+    const std::pair<const char*, const char*> suites[] = {{"bk.epd", "24 of 24: "},
+                                                          {"book/suite_eval_odd.epd", "1 of 5: broken|||"}};
+    for (const auto& [name, summary] : suites) {
+        SuiteTally tally;
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(runEvalSuite(*engine, test::testDataPath(name).c_str(), &tally), 1);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+        std::string text = std::to_string(tally.good) + " of " + std::to_string(tally.lines) + ": ";
+        for (const std::string& failure : tally.failures) text += failure + "|";
+        EXPECT_EQ(text, summary);
+    }
+    const std::string missing = test::testDataPath("book/missing.epd");
     SuiteTally tally;
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(runEvalSuite(*engine, path.c_str(), &tally), 1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(tally.lines, 26);
-    EXPECT_EQ(tally.good, 24);
-    EXPECT_EQ(tally.failures, std::vector<std::string>{"broken"});
-    std::remove(path.c_str());
-    EXPECT_EQ(runEvalSuite(*engine, path.c_str(), &tally), 0);
-    EXPECT_EQ(runTestSuite(*engine, path.c_str()), 0);
+    EXPECT_EQ(runEvalSuite(*engine, missing.c_str(), &tally), 0);
+    EXPECT_EQ(runTestSuite(*engine, missing.c_str()), 0);
     hashTable.free();
 }
 
