@@ -210,12 +210,13 @@ TEST(OpeningBookChoice, WeightsByGamesAmongLegalMovesOnly) {
         std::istringstream entries(stored);
         for (std::string entry; entries >> entry;) {
             const std::size_t colon = entry.find(':');
-            // "!" and "-" store a king word with and without the castling flag.
+            // "!" and "-" store a king word with and without the castling flag, "n" a bare knight promotion.
             const int from = makeSquare(entry[0] - 'a', entry[1] - '1');
             const int to = makeSquare(entry[2] - 'a', entry[3] - '1');
             const int flag = entry[4] == '!' ? MOVE_CASTLE : 0;
             const Move word = entry[4] == '!' || entry[4] == '-' ? makeMoveWord(from, to, KING, 0, 0, flag)
-                                                                : move(entry.substr(0, colon).c_str());
+                              : entry[4] == 'n'                  ? makeMoveWord(from, to, PAWN, 0, KNIGHT)
+                                                                 : move(entry.substr(0, colon).c_str());
             ASSERT_NE(word, NO_MOVE) << entry;
             small.addBookMove(board.hashKey, word, static_cast<uint32_t>(std::stoul(entry.substr(colon + 1))), 0, 0);
         }
