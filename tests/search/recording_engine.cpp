@@ -3,48 +3,25 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
+#include "board/game_record.h"
 #include "board/move_text.h"
-#include "board/movegen.h"
 
 namespace tarvok::test {
 
-HookCall& RecordingEngine::record(Hook hook) {
-    HookCall call;
-    call.hook = hook;
-    call.nodes = nodeCount;
-    call.stopStateAtCall = stopState;
-    events.push_back(call);
-    return events.back();
+void RecordingEngine::note(char hook, int value) {
+    trace += hook;
+    if (value >= 0) trace += std::to_string(value);
+    if (afterHook) afterHook(*this, hook, value);
 }
 
 void RecordingEngine::onIterationDone(int depth, const PvRow& pv, uint64_t nodes, double searchMicroseconds) {
-    HookCall& call = record(Hook::IterationDone);
-    call.value = depth;
+    Iteration iteration{{}, pv.entries[0].score, nodes, searchMicroseconds};
     for (uint32_t i = 0; i < pv.length && i < static_cast<uint32_t>(kPvLength); ++i)
-        call.pv.push_back(pv.entries[i].move);
-    call.score = pv.entries[0].score;
-    call.nodes = nodes;
-    call.microseconds = searchMicroseconds;
-    notify(call);
-}
-
-std::vector<HookCall> RecordingEngine::iterations() const {
-    std::vector<HookCall> result;
-    for (const HookCall& call : events)
-        if (call.hook == Hook::IterationDone) result.push_back(call);
-    return result;
-}
-
-std::vector<Hook> RecordingEngine::hookSequence() const {
-    std::vector<Hook> result;
-    for (const HookCall& call : events) result.push_back(call.hook);
-    return result;
-}
-
-int RecordingEngine::count(Hook hook) const {
-    int n = 0;
-    for (const HookCall& call : events) n += call.hook == hook;
-    return n;
+        iteration.pv.push_back(pv.entries[i].move);
+    iterations.push_back(iteration);
+    note('I', depth);
 }
 
 std::unique_ptr<RecordingEngine> makeRecordingEngine(const char* fen) {
@@ -54,7 +31,7 @@ std::unique_ptr<RecordingEngine> makeRecordingEngine(const char* fen) {
     if (fen != nullptr) {
         EXPECT_EQ(engine->setFromFen(fen), 1) << fen;
     }
-    engine->events.clear();
+    engine->trace.clear();
     return engine;
 }
 
@@ -68,10 +45,32 @@ std::string coordinates(Move move) {
     return text;
 }
 
-void prepareNode(SearchEngine& engine, int nodeType) {
-    PlyRecord& record = engine.board.plyRecords[engine.board.plyCount];
-    record.inCheck = isInCheck(engine.board, static_cast<int>(engine.board.side)) ? 1 : 0;
-    record.nodeType = static_cast<uint8_t>(nodeType);
+bool lineIsLegal(const std::string& fen, const std::vector<Move>& line) {
+    auto board = std::make_unique<Board>();
+    auto record = std::make_unique<GameRecord>();
+    record->clear();
+    MoveList scratch{};
+    if (!board->setFromFen(fen.c_str())) return false;
+    for (Move move : line)
+        if (!playMoveText(*board, *record, scratch, coordinates(move).c_str())) return false;
+    return true;
+}
+
+std::vector<std::string> splitFields(const std::string& line) {
+    std::vector<std::string> fields;
+    std::istringstream in(line);
+    for (std::string field; std::getline(in, field, '|');) {
+        const size_t begin = field.find_first_not_of(' ');
+        fields.push_back(begin == std::string::npos ? "" : field.substr(begin, field.find_last_not_of(' ') + 1 - begin));
+    }
+    return fields;
+}
+
+std::vector<std::string> wordsOf(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> result;
+    for (std::string word; in >> word;) result.push_back(word);
+    return result;
 }
 
 }  // namespace tarvok::test

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A SearchEngine for tests whose hooks record every call with its arguments,
-// and which exposes the protected search routines.
+// A SearchEngine for tests: its hooks append to a trace, one letter per call
+// (with the call's number where it has one), and the protected search
+// routines are public.
 //
-//   auto engine = makeRecordingEngine("fen");     // hash sized, new game, FEN set
-//   engine->setLimit(LIMIT_DEPTH, 3); engine->startSearch(false);
-//   engine->events                                 // hooks in call order
-//   engine->iterations()                           // only the onIterationDone calls
-//   engine->onPoll = [](RecordingEngine& e) {...}; // what pollInput does
+//   B search begins      P search prepared   I<depth> iteration done
+//   E<stop> search ends  G game move done    C board changed
+//   R<number> root move  Q input polled      S a spare hook
+//
+//   auto engine = makeRecordingEngine("fen");  // hash sized, new game, FEN set
+//   engine->setLimit(LIMIT_DEPTH, 3);
+//   engine->startSearch(false);                // trace "BPI1I2I3E1G"
 #pragma once
 
 #include <cstdint>
@@ -19,86 +22,49 @@
 
 namespace tarvok::test {
 
-enum class Hook {
-    Spare1,
-    SearchBegin,
-    SearchEnd,
-    GameMoveDone,
-    IterationDone,
-    Spare2,
-    SearchPrepared,
-    BoardChanged,
-    Spare3,
-    PollInput,
-    RootMove,
-};
-
-struct HookCall {
-    Hook hook;
-    int value = 0;              // stop state, iteration depth or root move number
-    Move move = NO_MOVE;        // onRootMove's move
-    std::vector<Move> pv;       // onIterationDone's row
-    int score = 0;              // onIterationDone's entry 0 score
-    uint64_t nodes = 0;         // onIterationDone's node count; nodeCount at the call otherwise
-    double microseconds = 0.0;  // onIterationDone's search time
-    int stopStateAtCall = 0;
+struct Iteration {
+    std::vector<Move> pv;
+    int score = 0;
+    uint64_t nodes = 0;
+    double microseconds = 0.0;
 };
 
 class RecordingEngine : public SearchEngine {
    public:
-    std::vector<HookCall> events;
+    std::string trace;
+    std::vector<Iteration> iterations;
+    // Runs after every traced hook call other than a poll, with its letter.
+    std::function<void(RecordingEngine&, char hook, int value)> afterHook;
     std::function<void(RecordingEngine&)> onPoll;
-    // Runs after every recorded hook call (for example to stop the search).
-    std::function<void(RecordingEngine&, const HookCall&)> afterHook;
 
-    void spareHook1() override { notify(record(Hook::Spare1)); }
-    void onSearchBegin() override { notify(record(Hook::SearchBegin)); }
-    void onSearchEnd(int stop) override {
-        HookCall& call = record(Hook::SearchEnd);
-        call.value = stop;
-        notify(call);
-    }
-    void onGameMoveDone() override { notify(record(Hook::GameMoveDone)); }
+    void spareHook1() override { note('S'); }
+    void onSearchBegin() override { note('B'); }
+    void onSearchEnd(int stop) override { note('E', stop); }
+    void onGameMoveDone() override { note('G'); }
     void onIterationDone(int depth, const PvRow& pv, uint64_t nodes, double searchMicroseconds) override;
-    void spareHook2() override { notify(record(Hook::Spare2)); }
-    void onSearchPrepared() override { notify(record(Hook::SearchPrepared)); }
+    void spareHook2() override { note('S'); }
+    void onSearchPrepared() override { note('P'); }
     int onBoardChanged() override {
-        notify(record(Hook::BoardChanged));
+        note('C');
         return 1;
     }
-    void spareHook3() override { notify(record(Hook::Spare3)); }
+    void spareHook3() override { note('S'); }
     void pollInput() override {
-        record(Hook::PollInput);
+        trace += 'Q';
         if (onPoll) onPoll(*this);
     }
-    void onRootMove(Move move, int number) override {
-        HookCall& call = record(Hook::RootMove);
-        call.move = move;
-        call.value = number;
-        notify(call);
-    }
-
-    std::vector<HookCall> iterations() const;
-    std::vector<Hook> hookSequence() const;
-    int count(Hook hook) const;
+    void onRootMove(Move, int number) override { note('R', number); }
 
     using SearchEngine::alphaBeta;
     using SearchEngine::firstLegalMove;
-    using SearchEngine::iterate;
     using SearchEngine::periodicCheck;
-    using SearchEngine::quiesce;
     using SearchEngine::scoreCaptures;
     using SearchEngine::scoreMoves;
-    using SearchEngine::searchRoot;
     using SearchEngine::setupTimeBudget;
     using SearchEngine::updateKillersAndHistory;
-    using SearchEngine::writeBackPv;
 
    private:
-    HookCall& record(Hook hook);
-    void notify(const HookCall& call) {
-        if (afterHook) afterHook(*this, HookCall(call));
-    }
+    void note(char hook, int value = -1);
 };
 
 // A fresh engine with a small hash table, after the new-game reset, set to
@@ -109,9 +75,13 @@ std::unique_ptr<RecordingEngine> makeRecordingEngine(const char* fen = nullptr);
 // NO_MOVE.
 Move findMove(SearchEngine& engine, const char* coordinates);
 std::string coordinates(Move move);
+// True when the moves, matched by their coordinate text against the moves
+// generated on a separate board, are legal in turn from fen.
+bool lineIsLegal(const std::string& fen, const std::vector<Move>& line);
 
-// Prepares the board's current ply record the way a parent node would before
-// calling alphaBeta directly.
-void prepareNode(SearchEngine& engine, int nodeType);
+// The '|'-separated fields of a data line, blanks trimmed, and the words of
+// a text.
+std::vector<std::string> splitFields(const std::string& line);
+std::vector<std::string> wordsOf(const std::string& text);
 
 }  // namespace tarvok::test

@@ -1,0 +1,245 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Whole searches from tests/data/search/searches.txt: limits, stops, the hook
+// trace, the move played and what the search finds; the time budget of each
+// limit; the periodic check; legality of every line in self-played games and
+// identical results for identical searches.
+#include <fcntl.h>
+#include <unistd.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <regex>
+#include <sstream>
+
+#include "frontend/input_reader.h"
+#include "search/recording_engine.h"
+#include "test_support/data_files.h"
+
+namespace tarvok::test {
+namespace {
+
+// Applies the setup words of a data line (see searches.txt); returns whether
+// the search is a ponder search.
+bool applySetup(RecordingEngine& engine, const std::string& text) {
+    std::istringstream in(text);
+    bool ponder = false;
+    for (std::string word; in >> word;) {
+        int64_t n = 0, m = 0;
+        if (word == "depth" && in >> n) engine.setLimit(LIMIT_DEPTH, n);
+        else if (word == "nodes" && in >> n) engine.setLimit(LIMIT_NODES, n);
+        else if (word == "movetime" && in >> n) engine.setLimit(LIMIT_MOVETIME, n);
+        else if (word == "infinite") engine.setLimit(LIMIT_INFINITE, 0);
+        else if (word == "clock" && in >> n >> m) {
+            engine.setLimit(LIMIT_CLOCK, 0);
+            engine.clockTime[engine.board.side] = static_cast<float>(n);
+            engine.movesToGo = static_cast<int32_t>(m);
+        } else if (word == "inc" && in >> n) engine.clockIncrement[engine.board.side] = static_cast<int32_t>(n);
+        else if (word == "interval" && in >> n) engine.checkInterval = static_cast<uint32_t>(n);
+        else if (word == "maxdepth" && in >> n) engine.maxDepth = static_cast<int32_t>(n);
+        else if (word == "stop" && in >> n >> m) {
+            engine.afterHook = [n, m](RecordingEngine& e, char hook, int value) {
+                if (hook == 'I' && value == n) e.stopState = static_cast<int>(m);
+            };
+        } else if (word == "stop-at-root" && in >> n) {
+            engine.afterHook = [n](RecordingEngine& e, char hook, int value) {
+                if (hook == 'I' && value == n) e.rootMoveReporting = 1;
+                if (hook == 'R') e.stopState = STOP_PLAY;
+            };
+        } else if (word == "hit" && in >> n) {
+            engine.onPoll = [n](RecordingEngine& e) {
+                if (std::count(e.trace.begin(), e.trace.end(), 'Q') == n) e.pondering = 0;
+            };
+        } else if (word == "ponder") ponder = true;
+        else ADD_FAILURE() << "unknown setup " << word;
+    }
+    return ponder;
+}
+
+std::string fenOf(const Board& board) {
+    char fen[kFenBufferSize];
+    board.writeFen(fen);
+    return fen;
+}
+
+void checkSearch(const std::vector<std::string>& f) {
+    auto engine = makeRecordingEngine(f[0].c_str());
+    RecordingEngine& e = *engine;
+    const auto moves = wordsOf(f[1]);
+    std::vector<HashKey> keys = {e.board.hashKey};
+    for (const std::string& move : moves) {
+        ASSERT_EQ(e.playMoveText(move.c_str()), 1) << move;
+        keys.push_back(e.board.hashKey);
+    }
+    e.ponderEnabled = 1;
+    const bool ponder = applySetup(e, f[2]);
+    const std::string fen = fenOf(e.board);
+    const Move firstLegal = e.firstLegalMove();
+    e.trace.clear();
+    e.startSearch(ponder);
+
+    std::string trace = e.trace;
+    if (f[3].find('Q') == std::string::npos) trace.erase(std::remove(trace.begin(), trace.end(), 'Q'), trace.end());
+    EXPECT_TRUE(std::regex_match(trace, std::regex(f[3]))) << trace;
+    EXPECT_EQ(e.searching, 0);
+    EXPECT_EQ(e.pondering, 0);
+    for (size_t i = 0; i < e.iterations.size(); ++i) {
+        EXPECT_TRUE(lineIsLegal(fen, e.iterations[i].pv)) << "iteration " << i + 1;
+        if (i > 0) {
+            EXPECT_GE(e.iterations[i].nodes, e.iterations[i - 1].nodes);
+            EXPECT_GE(e.iterations[i].microseconds, e.iterations[i - 1].microseconds);
+        }
+    }
+    const Iteration last = e.iterations.empty() ? Iteration{} : e.iterations.back();
+    const std::string played = coordinates(e.playedMove);
+    if (f[4].find("none") != std::string::npos) {
+        EXPECT_EQ(e.playedMove, NO_MOVE);
+        ASSERT_EQ(e.game.gameLength, moves.size() - (ponder ? 1 : 0));
+        EXPECT_EQ(e.board.hashKey, keys[e.game.gameLength]);
+    } else {
+        ASSERT_NE(e.playedMove, NO_MOVE);
+        EXPECT_EQ(e.lastMove, e.playedMove);
+        EXPECT_EQ(e.game.gameLength, moves.size() + 1);
+        std::vector<Move> line = {e.playedMove};
+        if (e.ponderMove != NO_MOVE) line.push_back(e.ponderMove);
+        EXPECT_TRUE(lineIsLegal(fen, line)) << played << " " << coordinates(e.ponderMove);
+    }
+    std::istringstream expect(f[4]);
+    for (std::string word, arg; expect >> word;) {
+        if (word == "last") {
+            ASSERT_FALSE(last.pv.empty());
+            EXPECT_EQ(e.playedMove, last.pv[0]);
+            EXPECT_EQ(e.ponderMove, last.pv.size() >= 2 ? last.pv[1] : NO_MOVE);
+        } else if (word == "notfirst") {
+            EXPECT_NE(e.playedMove, firstLegal);
+        } else if (word != "none" && word != "legal" && expect >> arg) {
+            const int n = static_cast<int>(std::strtol(arg.c_str(), nullptr, 10));
+            if (word == "move") EXPECT_NE(("," + arg + ",").find("," + played + ","), std::string::npos) << played;
+            else if (word == "avoid") EXPECT_NE(played, arg);
+            else if (word == "nodes") EXPECT_EQ(nodeCount, static_cast<uint64_t>(n));
+            else if (word == "score") EXPECT_EQ(last.score, n);
+            else if (word == "above") EXPECT_GT(last.score, n);
+            else if (word == "mate") {
+                EXPECT_EQ(last.score, 32000 - (2 * n - 1));
+                EXPECT_EQ(SearchEngine::mateDistance(last.score), n);
+                EXPECT_EQ(e.isCheckmate(), n == 1);
+            } else ADD_FAILURE() << "unknown expectation " << word;
+        }
+    }
+}
+
+TEST(SearchRuns, LimitsStopsAndWhatTheSearchFinds) {
+    // Standard input at its end always counts as readable, so a waiting
+    // ponder search polls at once.
+    const int devNull = open("/dev/null", O_RDONLY);
+    ASSERT_GE(devNull, 0);
+    ASSERT_EQ(dup2(devNull, 0), 0);
+    close(devNull);
+    standardInput().reset(0);
+    const auto lines = readDataLines("search/searches.txt");
+    ASSERT_GT(lines.size(), 20u);
+    for (const std::string& line : lines) {
+        if (line[0] == '#') continue;
+        SCOPED_TRACE(line);
+        const auto fields = splitFields(line);
+        ASSERT_EQ(fields.size(), 5u);
+        checkSearch(fields);
+    }
+}
+
+TEST(SearchLimits, TimeBudgetOfEachLimit) {
+    auto engine = makeRecordingEngine("4k3/8/8/8/8/8/8/4K3 b - - 0 1");
+    const auto lines = readDataLines("search/budgets.txt");
+    ASSERT_GT(lines.size(), 10u);
+    for (const std::string& line : lines) {
+        if (line[0] == '#') continue;
+        const auto fields = splitFields(line);
+        engine->clockTime[WHITE] = 1.0f;
+        engine->clockIncrement[WHITE] = engine->clockIncrement[BLACK] = 0;
+        engine->timeBudget = 12345;
+        engine->stopState = STOP_PLAY;
+        engine->checkCounter = 7;
+        engine->startTime = {0, 0};
+        applySetup(*engine, fields[0]);
+        engine->setupTimeBudget();
+        EXPECT_EQ(engine->timeBudget, std::stoul(fields[1])) << line;
+        EXPECT_EQ(engine->stopState, STOP_NONE) << line;
+        EXPECT_EQ(engine->checkCounter, 0u) << line;
+        EXPECT_EQ(engine->startTime.seconds != 0, engine->limitMode != LIMIT_DEPTH) << line;  // the clock was read
+    }
+}
+
+TEST(SearchLimits, PeriodicCheckEnforcesTheLimitOfTheRunningSearch) {
+    auto engine = makeRecordingEngine(nullptr);
+    engine->checkInterval = 1000000;
+    engine->setLimit(LIMIT_MOVETIME, 1000);
+    engine->setupTimeBudget();
+    engine->startTime.seconds -= 10;        // the budget is long spent,
+    EXPECT_EQ(engine->periodicCheck(), 1);  // but the clock is read only at the interval
+    engine->setLimit(LIMIT_DEPTH, 3);       // sent during the search: for the next one
+    engine->checkCounter = engine->checkInterval - 1;
+    EXPECT_EQ(engine->periodicCheck(), 0);
+    EXPECT_EQ(engine->stopState, STOP_PLAY);
+    EXPECT_EQ(engine->checkCounter, 0u);
+    EXPECT_EQ(engine->checkNow(), 0);  // already stopped
+
+    // A budget beyond 32 bits of microseconds still ends.
+    engine->setLimit(LIMIT_MOVETIME, kNoTimeLimit - 1);
+    engine->setupTimeBudget();
+    engine->startTime.seconds -= 5000;
+    engine->checkCounter = engine->checkInterval - 1;
+    EXPECT_EQ(engine->periodicCheck(), 0);
+
+    // While pondering the node limit does not apply.
+    engine->setLimit(LIMIT_NODES, 1);
+    engine->setupTimeBudget();
+    nodeCount = 5;
+    engine->pondering = 1;
+    EXPECT_EQ(engine->periodicCheck(), 1);
+    engine->pondering = 0;
+    EXPECT_EQ(engine->periodicCheck(), 0);
+    EXPECT_EQ(engine->stopState, STOP_PLAY);
+}
+
+// Fault guarded: lines copied from nodes that returned early carried stale
+// moves of other branches. In games of the engine against itself, with the
+// hash table warm from earlier moves and repetitions ahead, every iteration's
+// line and the move played with its predicted reply are legal in turn.
+TEST(SearchRuns, EveryLineAndPonderMoveIsLegalFromTheSearchedPosition) {
+    for (const char* start : {"8/3B4/2R1n3/5kp1/4r3/5K1P/8/8 b - - 6 60",
+                              "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4",
+                              "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1"}) {
+        auto engine = makeRecordingEngine(start);
+        for (int ply = 0; ply < 12 && engine->countLegalMoves() > 0; ++ply) {
+            const std::string fen = fenOf(engine->board);
+            engine->iterations.clear();
+            engine->setLimit(LIMIT_DEPTH, 7);
+            engine->startSearch(false);
+            for (const Iteration& iteration : engine->iterations) EXPECT_TRUE(lineIsLegal(fen, iteration.pv)) << fen;
+            std::vector<Move> played = {engine->playedMove};
+            if (engine->ponderMove != NO_MOVE) played.push_back(engine->ponderMove);
+            ASSERT_TRUE(lineIsLegal(fen, played)) << fen;
+        }
+    }
+}
+
+// A new game leaves nothing of the previous search behind: the same search
+// visits the same nodes and finds the same line, in the same engine or another.
+TEST(SearchRuns, SameSearchGivesSameNodesLineAndScore) {
+    auto engine = makeRecordingEngine(nullptr);
+    std::vector<std::tuple<uint64_t, std::vector<Move>, int>> results;
+    for (int run = 0; run < 3; ++run) {
+        if (run == 2) engine = makeRecordingEngine(nullptr);
+        engine->setStartPosition();
+        ASSERT_EQ(engine->setFromFen("r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4"), 1);
+        engine->setLimit(LIMIT_DEPTH, 5);
+        engine->startSearch(false);
+        results.emplace_back(nodeCount, engine->iterations.back().pv, engine->iterations.back().score);
+    }
+    EXPECT_GT(std::get<0>(results[0]), 1000u);
+    EXPECT_EQ(results[1], results[0]);
+    EXPECT_EQ(results[2], results[0]);
+}
+
+}  // namespace
+}  // namespace tarvok::test
