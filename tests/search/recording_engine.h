@@ -1,24 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A SearchEngine for tests: its hooks append to a trace, one letter per call
-// (with the call's number where it has one), and the protected search
-// routines are public.
-//
-//   B search begins      P search prepared   I<depth> iteration done
-//   E<stop> search ends  G game move done    C board changed
-//   R<number> root move  Q input polled      S a spare hook
-//
-//   auto engine = makeRecordingEngine("fen");  // hash sized, new game, FEN set
-//   engine->setLimit(LIMIT_DEPTH, 3);
-//   engine->startSearch(false);                // trace "BPI1I2I3E1G"
+// followed by the call's number where it has one, and its protected search
+// routines are public. Also helpers for the search tests' data files.
+//   B search begins   P search prepared   I<depth> iteration done   E<stop> search ends
+//   G game move done  C board changed     R<number> root move       Q input polled   S spare hook
 #pragma once
 
-#include <cstdint>
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "board/game_record.h"
+#include "board/move_text.h"
 #include "search/search_engine.h"
+#include "test_support/data_files.h"
 
 namespace tarvok::test {
 
@@ -33,7 +33,7 @@ class RecordingEngine : public SearchEngine {
    public:
     std::string trace;
     std::vector<Iteration> iterations;
-    // Runs after every traced hook call other than a poll, with its letter.
+    // Called after every traced hook but a poll, with its letter and number.
     std::function<void(RecordingEngine&, char hook, int value)> afterHook;
     std::function<void(RecordingEngine&)> onPoll;
 
@@ -41,7 +41,12 @@ class RecordingEngine : public SearchEngine {
     void onSearchBegin() override { note('B'); }
     void onSearchEnd(int stop) override { note('E', stop); }
     void onGameMoveDone() override { note('G'); }
-    void onIterationDone(int depth, const PvRow& pv, uint64_t nodes, double searchMicroseconds) override;
+    void onIterationDone(int depth, const PvRow& pv, uint64_t nodes, double microseconds) override {
+        iterations.push_back({{}, pv.entries[0].score, nodes, microseconds});
+        for (uint32_t i = 0; i < pv.length && i < static_cast<uint32_t>(kPvLength); ++i)
+            iterations.back().pv.push_back(pv.entries[i].move);
+        note('I', depth);
+    }
     void spareHook2() override { note('S'); }
     void onSearchPrepared() override { note('P'); }
     int onBoardChanged() override {
@@ -64,24 +69,82 @@ class RecordingEngine : public SearchEngine {
     using SearchEngine::updateKillersAndHistory;
 
    private:
-    void note(char hook, int value = -1);
+    void note(char hook, int value = -1) {
+        trace += hook;
+        if (value >= 0) trace += std::to_string(value);
+        if (afterHook) afterHook(*this, hook, value);
+    }
 };
 
 // A fresh engine with a small hash table, after the new-game reset, set to
-// the FEN (the start position when fen is null). Fails the test on a bad FEN.
-std::unique_ptr<RecordingEngine> makeRecordingEngine(const char* fen = nullptr);
+// the FEN (the start position when fen is null), with an empty trace.
+inline std::unique_ptr<RecordingEngine> makeRecordingEngine(const char* fen = nullptr) {
+    auto engine = std::make_unique<RecordingEngine>();
+    engine->setHashSize(4);
+    engine->setStartPosition();
+    if (fen != nullptr) EXPECT_EQ(engine->setFromFen(fen), 1) << fen;
+    engine->trace.clear();
+    return engine;
+}
 
-// The generated move with this coordinate text in the engine's position, or
-// NO_MOVE.
-Move findMove(SearchEngine& engine, const char* coordinates);
-std::string coordinates(Move move);
+inline Move findMove(SearchEngine& engine, const char* text) {
+    return findMoveText(engine.board, engine.scratchMoveList, text);
+}
+
+inline std::string coordinates(Move move) {
+    char text[kMoveTextSize];
+    moveToCoordinates(move, text);
+    return text;
+}
+
+inline std::string fenOf(const Board& board) {
+    char fen[kFenBufferSize];
+    board.writeFen(fen);
+    return fen;
+}
+
 // True when the moves, matched by their coordinate text against the moves
 // generated on a separate board, are legal in turn from fen.
-bool lineIsLegal(const std::string& fen, const std::vector<Move>& line);
+inline bool lineIsLegal(const std::string& fen, const std::vector<Move>& line) {
+    auto board = std::make_unique<Board>();
+    auto record = std::make_unique<GameRecord>();
+    record->clear();
+    MoveList scratch{};
+    if (!board->setFromFen(fen.c_str())) return false;
+    for (Move move : line)
+        if (!playMoveText(*board, *record, scratch, coordinates(move).c_str())) return false;
+    return true;
+}
 
-// The '|'-separated fields of a data line, blanks trimmed, and the words of
-// a text.
-std::vector<std::string> splitFields(const std::string& line);
-std::vector<std::string> wordsOf(const std::string& text);
+inline std::vector<std::string> wordsOf(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> result;
+    for (std::string word; in >> word;) result.push_back(word);
+    return result;
+}
+
+// The rows of a data file under tests/data/search: each line that is not a
+// '#' comment, split into its '|'-separated fields with blanks trimmed.
+struct DataRow {
+    std::string line;
+    std::vector<std::string> field;
+};
+
+inline std::vector<DataRow> dataRows(const std::string& name, size_t fields) {
+    std::vector<DataRow> rows;
+    for (const std::string& line : readDataLines("search/" + name)) {
+        if (line[0] == '#') continue;
+        rows.push_back({line, {}});
+        std::istringstream in(line);
+        for (std::string f; std::getline(in, f, '|');) {
+            const size_t begin = std::min(f.find_first_not_of(' '), f.size());
+            rows.back().field.push_back(f.substr(begin, f.find_last_not_of(' ') + 1 - begin));
+        }
+        EXPECT_EQ(rows.back().field.size(), fields) << line;
+        rows.back().field.resize(fields);
+    }
+    EXPECT_GT(rows.size(), 10u) << name;
+    return rows;
+}
 
 }  // namespace tarvok::test

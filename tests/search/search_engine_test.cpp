@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The engine outside a search: new-game reset, limits it refuses, mate
-// distances, the game record, legal-move counts, book switches and release.
+// distances, the game record, book switches and release.
 #include "search/search_engine.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstring>
 #include <tuple>
 
 #include "search/hash_table.h"
@@ -20,12 +19,6 @@ auto limitsAndState(const SearchEngine& e) {
                            e.checkInterval, e.checkCounter, e.clockIncrement[0], e.clockIncrement[1], e.defaultClock,
                            e.clockTime[0], e.clockTime[1], e.ponderMove, e.lastMove, e.searching, e.pondering,
                            e.startTime.seconds);
-}
-
-std::string fenOf(const Board& board) {
-    char fen[kFenBufferSize];
-    board.writeFen(fen);
-    return fen;
 }
 
 TEST(SearchEngine, NewGameRestoresTheDefaults) {
@@ -105,20 +98,6 @@ TEST(SearchEngine, GameRecordPlaysRejectsAndTakesBack) {
     EXPECT_EQ(engine->lastMove, NO_MOVE);
     EXPECT_EQ(engine->trace, "CGCG");  // each take-back: board changed, move done
     EXPECT_EQ(fenOf(engine->board), start);
-}
-
-TEST(SearchEngine, LegalMoveCountsAndCheckmate) {
-    const std::tuple<const char*, int, bool> cases[] = {
-        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", 20, false},
-        {"rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3", 0, true},
-        {"7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", 0, false},  // stalemate
-        {"4k3/8/8/8/8/8/4r3/4K3 w - - 0 1", 3, false},  // Kxe2, Kd1, Kf1
-    };
-    for (const auto& [fen, count, mate] : cases) {
-        auto engine = makeRecordingEngine(fen);
-        EXPECT_EQ(engine->countLegalMoves(), count) << fen;
-        EXPECT_EQ(engine->isCheckmate(), mate) << fen;
-    }
 }
 
 TEST(SearchEngine, BookSwitchesAndRelease) {

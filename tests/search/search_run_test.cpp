@@ -14,7 +14,6 @@
 
 #include "frontend/input_reader.h"
 #include "search/recording_engine.h"
-#include "test_support/data_files.h"
 
 namespace tarvok::test {
 namespace {
@@ -54,12 +53,6 @@ bool applySetup(RecordingEngine& engine, const std::string& text) {
         else ADD_FAILURE() << "unknown setup " << word;
     }
     return ponder;
-}
-
-std::string fenOf(const Board& board) {
-    char fen[kFenBufferSize];
-    board.writeFen(fen);
-    return fen;
 }
 
 void checkSearch(const std::vector<std::string>& f) {
@@ -136,36 +129,28 @@ TEST(SearchRuns, LimitsStopsAndWhatTheSearchFinds) {
     ASSERT_EQ(dup2(devNull, 0), 0);
     close(devNull);
     standardInput().reset(0);
-    const auto lines = readDataLines("search/searches.txt");
-    ASSERT_GT(lines.size(), 20u);
-    for (const std::string& line : lines) {
-        if (line[0] == '#') continue;
-        SCOPED_TRACE(line);
-        const auto fields = splitFields(line);
-        ASSERT_EQ(fields.size(), 5u);
-        checkSearch(fields);
+    for (const DataRow& row : dataRows("searches.txt", 5)) {
+        SCOPED_TRACE(row.line);
+        checkSearch(row.field);
     }
 }
 
 TEST(SearchLimits, TimeBudgetOfEachLimit) {
     auto engine = makeRecordingEngine("4k3/8/8/8/8/8/8/4K3 b - - 0 1");
-    const auto lines = readDataLines("search/budgets.txt");
-    ASSERT_GT(lines.size(), 10u);
-    for (const std::string& line : lines) {
-        if (line[0] == '#') continue;
-        const auto fields = splitFields(line);
+    for (const DataRow& row : dataRows("budgets.txt", 2)) {
+        SCOPED_TRACE(row.line);
         engine->clockTime[WHITE] = 1.0f;
         engine->clockIncrement[WHITE] = engine->clockIncrement[BLACK] = 0;
         engine->timeBudget = 12345;
         engine->stopState = STOP_PLAY;
         engine->checkCounter = 7;
         engine->startTime = {0, 0};
-        applySetup(*engine, fields[0]);
+        applySetup(*engine, row.field[0]);
         engine->setupTimeBudget();
-        EXPECT_EQ(engine->timeBudget, std::stoul(fields[1])) << line;
-        EXPECT_EQ(engine->stopState, STOP_NONE) << line;
-        EXPECT_EQ(engine->checkCounter, 0u) << line;
-        EXPECT_EQ(engine->startTime.seconds != 0, engine->limitMode != LIMIT_DEPTH) << line;  // the clock was read
+        EXPECT_EQ(engine->timeBudget, std::stoul(row.field[1]));
+        EXPECT_EQ(engine->stopState, STOP_NONE);
+        EXPECT_EQ(engine->checkCounter, 0u);
+        EXPECT_EQ(engine->startTime.seconds != 0, engine->limitMode != LIMIT_DEPTH);  // the clock was read
     }
 }
 
