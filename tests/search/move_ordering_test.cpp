@@ -61,11 +61,12 @@ TEST(SearchOrdering, ScoresOfEachKindOfMove) {
         else RecordingEngine::scoreCaptures(list, count);
         for (int i = 0; i < count; ++i) {
             const MoveEntry& entry = list.entries[i];
-            const auto c = std::find_if(std::begin(kOrder), std::end(kOrder), [&](auto& o) { return o.move == entry.move; });
+            const OrderCase* c = std::find_if(std::begin(kOrder), std::end(kOrder),
+                                              [&](const OrderCase& o) { return o.move == entry.move; });
             ASSERT_NE(c, std::end(kOrder));
-            EXPECT_EQ(entry.score, column == 0 ? c->atPly5 : column == 1 ? c->atPly6 : c->quiescence)
-                << "column " << column << " " << coordinates(entry.move);
-            if (i > 0) EXPECT_GE(list.entries[i - 1].score, entry.score) << "not sorted, column " << column;
+            const int expected[] = {c->atPly5, c->atPly6, c->quiescence};
+            EXPECT_EQ(entry.score, expected[column]) << "column " << column << " " << coordinates(entry.move);
+            EXPECT_GE(list.entries[std::max(i - 1, 0)].score, entry.score) << "not sorted, column " << column;
         }
     }
 }

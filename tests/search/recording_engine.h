@@ -82,7 +82,7 @@ inline std::unique_ptr<RecordingEngine> makeRecordingEngine(const char* fen = nu
     auto engine = std::make_unique<RecordingEngine>();
     engine->setHashSize(4);
     engine->setStartPosition();
-    if (fen != nullptr) EXPECT_EQ(engine->setFromFen(fen), 1) << fen;
+    EXPECT_TRUE(fen == nullptr || engine->setFromFen(fen) == 1) << fen;
     engine->trace.clear();
     return engine;
 }
@@ -116,13 +116,6 @@ inline bool lineIsLegal(const std::string& fen, const std::vector<Move>& line) {
     return true;
 }
 
-inline std::vector<std::string> wordsOf(const std::string& text) {
-    std::istringstream in(text);
-    std::vector<std::string> result;
-    for (std::string word; in >> word;) result.push_back(word);
-    return result;
-}
-
 // The rows of a data file under tests/data/search: each line that is not a
 // '#' comment, split into its '|'-separated fields with blanks trimmed.
 struct DataRow {
@@ -140,7 +133,7 @@ inline std::vector<DataRow> dataRows(const std::string& name, size_t fields) {
             const size_t begin = std::min(f.find_first_not_of(' '), f.size());
             rows.back().field.push_back(f.substr(begin, f.find_last_not_of(' ') + 1 - begin));
         }
-        EXPECT_EQ(rows.back().field.size(), fields) << line;
+        EXPECT_LE(rows.back().field.size(), fields) << line;
         rows.back().field.resize(fields);
     }
     EXPECT_GT(rows.size(), 10u) << name;

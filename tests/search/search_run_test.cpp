@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <regex>
 #include <sstream>
 
@@ -58,7 +59,8 @@ bool applySetup(RecordingEngine& engine, const std::string& text) {
 void checkSearch(const std::vector<std::string>& f) {
     auto engine = makeRecordingEngine(f[0].c_str());
     RecordingEngine& e = *engine;
-    const auto moves = wordsOf(f[1]);
+    std::istringstream movesText(f[1]);
+    const std::vector<std::string> moves{std::istream_iterator<std::string>(movesText), {}};
     std::vector<HashKey> keys = {e.board.hashKey};
     for (const std::string& move : moves) {
         ASSERT_EQ(e.playMoveText(move.c_str()), 1) << move;
