@@ -100,7 +100,8 @@ inline std::string coordinates(Move move) {
 inline std::string fenOf(const Board& board) {
     char fen[kFenBufferSize];
     board.writeFen(fen);
-    return fen;
+    std::string text = fen;
+    return text.substr(0, text.find_last_not_of(' ') + 1);
 }
 
 // True when the moves, matched by their coordinate text against the moves
@@ -138,6 +139,49 @@ inline std::vector<DataRow> dataRows(const std::string& name, size_t fields) {
     }
     EXPECT_GT(rows.size(), 10u) << name;
     return rows;
+}
+
+// Applies the setup words of a data line (see searches.txt); returns whether
+// a search is to be a ponder search.
+inline bool applySetup(RecordingEngine& engine, const std::string& text) {
+    std::istringstream in(text);
+    bool ponder = false;
+    for (std::string word; in >> word;) {
+        int64_t n = 0, m = 0;
+        if (word == "depth" && in >> n) engine.setLimit(LIMIT_DEPTH, n);
+        else if (word == "nodes" && in >> n) engine.setLimit(LIMIT_NODES, n);
+        else if (word == "movetime" && in >> n) engine.setLimit(LIMIT_MOVETIME, n);
+        else if (word == "infinite") engine.setLimit(LIMIT_INFINITE, 0);
+        else if (word == "clock" && in >> n >> m) {
+            engine.setLimit(LIMIT_CLOCK, 0);
+            engine.clockTime[engine.board.side] = static_cast<float>(n);
+            engine.movesToGo = static_cast<int32_t>(m);
+        } else if (word == "inc" && in >> n) engine.clockIncrement[engine.board.side] = static_cast<int32_t>(n);
+        else if (word == "interval" && in >> n) engine.checkInterval = static_cast<uint32_t>(n);
+        else if (word == "maxdepth" && in >> n) engine.maxDepth = static_cast<int32_t>(n);
+        else if (word == "stop" && in >> n >> m) {
+            engine.afterHook = [n, m](RecordingEngine& e, char hook, int value) {
+                if (hook == 'I' && value == n) e.stopState = static_cast<int>(m);
+            };
+        } else if (word == "stop-at-root" && in >> n) {
+            engine.afterHook = [n](RecordingEngine& e, char hook, int value) {
+                if (hook == 'I' && value == n) e.rootMoveReporting = 1;
+                if (hook == 'R') e.stopState = STOP_PLAY;
+            };
+        } else if (word == "hit" && in >> n) {
+            engine.onPoll = [n](RecordingEngine& e) {
+                if (std::count(e.trace.begin(), e.trace.end(), 'Q') == n) e.pondering = 0;
+            };
+        } else if (word == "ponder") ponder = true;
+        else if (word == "pondering" && in >> n) engine.pondering = static_cast<int>(n);
+        else if (word == "ponderenabled" && in >> n) engine.ponderEnabled = static_cast<int>(n);
+        else if (word == "searching" && in >> n) engine.searching = static_cast<int>(n);
+        else if (word == "counter" && in >> n) engine.checkCounter = static_cast<uint32_t>(n);
+        else if (word == "nodecount" && in >> n) nodeCount = static_cast<uint64_t>(n);
+        else if (word == "elapse" && in >> n) engine.startTime.seconds -= static_cast<int32_t>(n);
+        else ADD_FAILURE() << "unknown setup " << word;
+    }
+    return ponder;
 }
 
 }  // namespace tarvok::test

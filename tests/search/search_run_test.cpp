@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Whole searches from tests/data/search/searches.txt: limits, stops, the hook
-// trace, the move played and what the search finds; the time budget of each
-// limit; the periodic check; legality of every line in self-played games and
-// identical results for identical searches.
+// trace, the move played and what the search finds; legality of every line in
+// self-played games; identical results for identical searches.
 #include <fcntl.h>
 #include <unistd.h>
 #include <gtest/gtest.h>
@@ -18,43 +17,6 @@
 
 namespace tarvok::test {
 namespace {
-
-// Applies the setup words of a data line (see searches.txt); returns whether
-// the search is a ponder search.
-bool applySetup(RecordingEngine& engine, const std::string& text) {
-    std::istringstream in(text);
-    bool ponder = false;
-    for (std::string word; in >> word;) {
-        int64_t n = 0, m = 0;
-        if (word == "depth" && in >> n) engine.setLimit(LIMIT_DEPTH, n);
-        else if (word == "nodes" && in >> n) engine.setLimit(LIMIT_NODES, n);
-        else if (word == "movetime" && in >> n) engine.setLimit(LIMIT_MOVETIME, n);
-        else if (word == "infinite") engine.setLimit(LIMIT_INFINITE, 0);
-        else if (word == "clock" && in >> n >> m) {
-            engine.setLimit(LIMIT_CLOCK, 0);
-            engine.clockTime[engine.board.side] = static_cast<float>(n);
-            engine.movesToGo = static_cast<int32_t>(m);
-        } else if (word == "inc" && in >> n) engine.clockIncrement[engine.board.side] = static_cast<int32_t>(n);
-        else if (word == "interval" && in >> n) engine.checkInterval = static_cast<uint32_t>(n);
-        else if (word == "maxdepth" && in >> n) engine.maxDepth = static_cast<int32_t>(n);
-        else if (word == "stop" && in >> n >> m) {
-            engine.afterHook = [n, m](RecordingEngine& e, char hook, int value) {
-                if (hook == 'I' && value == n) e.stopState = static_cast<int>(m);
-            };
-        } else if (word == "stop-at-root" && in >> n) {
-            engine.afterHook = [n](RecordingEngine& e, char hook, int value) {
-                if (hook == 'I' && value == n) e.rootMoveReporting = 1;
-                if (hook == 'R') e.stopState = STOP_PLAY;
-            };
-        } else if (word == "hit" && in >> n) {
-            engine.onPoll = [n](RecordingEngine& e) {
-                if (std::count(e.trace.begin(), e.trace.end(), 'Q') == n) e.pondering = 0;
-            };
-        } else if (word == "ponder") ponder = true;
-        else ADD_FAILURE() << "unknown setup " << word;
-    }
-    return ponder;
-}
 
 void checkSearch(const std::vector<std::string>& f) {
     auto engine = makeRecordingEngine(f[0].c_str());
@@ -135,57 +97,6 @@ TEST(SearchRuns, LimitsStopsAndWhatTheSearchFinds) {
         SCOPED_TRACE(row.line);
         checkSearch(row.field);
     }
-}
-
-TEST(SearchLimits, TimeBudgetOfEachLimit) {
-    auto engine = makeRecordingEngine("4k3/8/8/8/8/8/8/4K3 b - - 0 1");
-    for (const DataRow& row : dataRows("budgets.txt", 2)) {
-        SCOPED_TRACE(row.line);
-        engine->clockTime[WHITE] = 1.0f;
-        engine->clockIncrement[WHITE] = engine->clockIncrement[BLACK] = 0;
-        engine->timeBudget = 12345;
-        engine->stopState = STOP_PLAY;
-        engine->checkCounter = 7;
-        engine->startTime = {0, 0};
-        applySetup(*engine, row.field[0]);
-        engine->setupTimeBudget();
-        EXPECT_EQ(engine->timeBudget, std::stoul(row.field[1]));
-        EXPECT_EQ(engine->stopState, STOP_NONE);
-        EXPECT_EQ(engine->checkCounter, 0u);
-        EXPECT_EQ(engine->startTime.seconds != 0, engine->limitMode != LIMIT_DEPTH);  // the clock was read
-    }
-}
-
-TEST(SearchLimits, PeriodicCheckEnforcesTheLimitOfTheRunningSearch) {
-    auto engine = makeRecordingEngine(nullptr);
-    engine->checkInterval = 1000000;
-    engine->setLimit(LIMIT_MOVETIME, 1000);
-    engine->setupTimeBudget();
-    engine->startTime.seconds -= 10;        // the budget is long spent,
-    EXPECT_EQ(engine->periodicCheck(), 1);  // but the clock is read only at the interval
-    engine->setLimit(LIMIT_DEPTH, 3);       // sent during the search: for the next one
-    engine->checkCounter = engine->checkInterval - 1;
-    EXPECT_EQ(engine->periodicCheck(), 0);
-    EXPECT_EQ(engine->stopState, STOP_PLAY);
-    EXPECT_EQ(engine->checkCounter, 0u);
-    EXPECT_EQ(engine->checkNow(), 0);  // already stopped
-
-    // A budget beyond 32 bits of microseconds still ends.
-    engine->setLimit(LIMIT_MOVETIME, kNoTimeLimit - 1);
-    engine->setupTimeBudget();
-    engine->startTime.seconds -= 5000;
-    engine->checkCounter = engine->checkInterval - 1;
-    EXPECT_EQ(engine->periodicCheck(), 0);
-
-    // While pondering the node limit does not apply.
-    engine->setLimit(LIMIT_NODES, 1);
-    engine->setupTimeBudget();
-    nodeCount = 5;
-    engine->pondering = 1;
-    EXPECT_EQ(engine->periodicCheck(), 1);
-    engine->pondering = 0;
-    EXPECT_EQ(engine->periodicCheck(), 0);
-    EXPECT_EQ(engine->stopState, STOP_PLAY);
 }
 
 // Fault guarded: lines copied from nodes that returned early carried stale
