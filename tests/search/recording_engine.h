@@ -26,7 +26,6 @@ struct Iteration {
     std::vector<Move> pv;
     int score = 0;
     uint64_t nodes = 0;
-    double microseconds = 0.0;
 };
 
 class RecordingEngine : public SearchEngine {
@@ -41,8 +40,8 @@ class RecordingEngine : public SearchEngine {
     void onSearchBegin() override { note('B'); }
     void onSearchEnd(int stop) override { note('E', stop); }
     void onGameMoveDone() override { note('G'); }
-    void onIterationDone(int depth, const PvRow& pv, uint64_t nodes, double microseconds) override {
-        iterations.push_back({{}, pv.entries[0].score, nodes, microseconds});
+    void onIterationDone(int depth, const PvRow& pv, uint64_t nodes, double) override {
+        iterations.push_back({{}, pv.entries[0].score, nodes});
         for (uint32_t i = 0; i < pv.length && i < static_cast<uint32_t>(kPvLength); ++i)
             iterations.back().pv.push_back(pv.entries[i].move);
         note('I', depth);

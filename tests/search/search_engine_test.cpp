@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The engine outside a search, driven by tests/data/search/engine.txt: new
 // game, limits, time budgets, the periodic check, mate distances, the game
-// record, book switches and release.
+// record, book switches, release, move ordering and the killer and history
+// tables.
 #include "search/search_engine.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "search/hash_table.h"
 #include "search/recording_engine.h"
@@ -13,6 +16,25 @@ namespace tarvok::test {
 namespace {
 
 std::string moveText(Move move) { return move == NO_MOVE ? "-" : coordinates(move); }
+
+// Move words of the ordering lines: piece, from, to, then xC and =P.
+const std::string kPieces = " PNBRQK";
+
+Move moveWord(const std::string& t) {
+    const auto square = [&](size_t i) { return t[i] - 'a' + 8 * (t[i + 1] - '1'); };
+    const size_t x = t.find('x'), promotion = t.find('=');
+    return makeMoveWord(square(1), square(3), static_cast<int>(kPieces.find(t[0])),
+                        x == std::string::npos ? 0 : static_cast<int>(kPieces.find(t[x + 1])),
+                        promotion == std::string::npos ? 0 : static_cast<int>(kPieces.find(t[promotion + 1])));
+}
+
+std::string wordText(Move m) {
+    if (m == NO_MOVE) return "-";
+    std::string text = kPieces[movePiece(m)] + coordinates(m).substr(0, 4);
+    if (moveCaptured(m) != NO_PIECE) text += std::string("x") + kPieces[moveCaptured(m)];
+    if (movePromotion(m) != NO_PIECE) text += std::string("=") + kPieces[movePromotion(m)];
+    return text;
+}
 
 TEST(SearchEngine, OperationsInOrder) {
     auto engine = makeRecordingEngine(nullptr);
@@ -24,11 +46,12 @@ TEST(SearchEngine, OperationsInOrder) {
         std::getline(in >> std::ws, rest);
         std::istringstream args(rest);
         std::ostringstream out;
-        int64_t mode = 0, value = 0;
+        int64_t a = 0, b = 0;
+        std::string word;
         if (op == "new") engine = makeRecordingEngine(rest.empty() ? nullptr : rest.c_str());
         else if (op == "newgame") e.setStartPosition();
         else if (op == "set") applySetup(e, rest);
-        else if (op == "mode" && args >> mode >> value) e.setLimit(static_cast<int>(mode), value);
+        else if (op == "mode" && args >> a >> b) e.setLimit(static_cast<int>(a), b);
         else if (op == "limits") {
             out << e.limitMode << ' ' << e.depthLimit << ' ' << e.nodeLimit << ' ' << e.moveTime << ' ' << e.timeBudget
                 << ' ' << e.maxDepth << ' ' << e.movesToGo << ' ' << e.checkInterval << ' ' << e.checkCounter << ' '
@@ -61,6 +84,26 @@ TEST(SearchEngine, OperationsInOrder) {
             e.release();
             out << e.ponderEnabled << ' ' << e.pondering << ' ' << moveText(e.ponderMove) << ' ' << e.stopState << ' '
                 << hashTable.hasStorage() << ' ' << e.board.occupied;
+        } else if (op == "killer" && args >> a >> b >> word) {
+            e.killers[a][b] = moveWord(word);
+        } else if (op == "history" && args >> a >> word >> b) {
+            e.history[a][moveFrom(moveWord(word))][moveTo(moveWord(word))] = static_cast<uint32_t>(b);
+        } else if (op == "order" || op == "quiesce") {
+            if (op == "order") args >> a >> word;
+            MoveList list{};
+            std::vector<Move> given;
+            for (std::string text; args >> text;) given.push_back(list.entries[list.count++].move = moveWord(text));
+            const int count = static_cast<int>(list.count);
+            if (op == "order") e.scoreMoves(list, count, moveWord(word), static_cast<int>(a));
+            else RecordingEngine::scoreCaptures(list, count);
+            const auto end = list.entries + count;
+            for (Move m : given) out << std::find_if(list.entries, end, [&](auto& x) { return x.move == m; })->score << ' ';
+            out << (std::is_sorted(list.entries, end, [](auto& x, auto& y) { return x.score > y.score; }) ? "sorted" : "");
+        } else if (op == "update" && args >> word >> a >> b) {
+            const Move m = moveWord(word);
+            e.updateKillersAndHistory(m, static_cast<int>(a), static_cast<int>(b));
+            out << wordText(e.killers[b][0]) << ' ' << wordText(e.killers[b][1]) << ' '
+                << e.history[e.board.side][moveFrom(m)][moveTo(m)];
         } else ADD_FAILURE() << "unknown operation: " << row.line;
         EXPECT_EQ(out.str(), row.field[1]) << row.line;
     }
