@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Move ordering: the exchange sort, where the search puts captures that lose
-// material, and static exchange balances. The scorers and the killer and
-// history tables are checked through tests/data/search/engine.txt.
+// Move ordering: the exchange sort, and where the search puts captures that
+// lose material. The scorers, the killer and history tables and static
+// exchanges are checked through tests/data/search/engine.txt.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -68,17 +68,6 @@ TEST(SearchOrdering, PostponedLosingCapturesStayInsideTheMoveList) {
     EXPECT_EQ(entries[kMaxMoves].move, canary.move);
     EXPECT_EQ(engine->moveLists[ply + 1].count, 0xC0FFEEu);
     for (const MoveEntry& entry : engine->moveLists[ply + 1].entries) ASSERT_EQ(entry.move, canary.move);
-}
-
-TEST(SearchOrdering, StaticExchangeBalances) {
-    for (const DataRow& row : dataRows("exchange.txt", 4)) {
-        auto engine = makeRecordingEngine(row.field[0].c_str());
-        const Move move = findMove(*engine, row.field[1].c_str());
-        ASSERT_NE(move, NO_MOVE) << row.line;
-        const HashKey key = engine->board.hashKey;
-        EXPECT_EQ(engine->staticExchange(move), std::stoi(row.field[2])) << row.line;
-        EXPECT_EQ(engine->board.hashKey, key) << row.line;  // the board is left as it was
-    }
 }
 
 }  // namespace

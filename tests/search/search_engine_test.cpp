@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The engine outside a search, driven by tests/data/search/engine.txt: new
 // game, limits, time budgets, the periodic check, mate distances, the game
-// record, book switches, release, move ordering and the killer and history
-// tables.
+// record, book switches, release, move ordering, the killer and history
+// tables and static exchanges; the transposition table by tests/data/search/hash.txt.
 #include "search/search_engine.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <tuple>
 
 #include "search/hash_table.h"
 #include "search/recording_engine.h"
@@ -36,9 +39,21 @@ std::string wordText(Move m) {
     return text;
 }
 
-TEST(SearchEngine, OperationsInOrder) {
+// Allocations above this many bytes fail, standing in for exhausted memory;
+// the memory comes filled with junk.
+std::size_t allocationLimit = 0;
+int allocationCalls = 0;
+void* limitedAllocator(std::size_t bytes) {
+    ++allocationCalls;
+    void* memory = bytes > allocationLimit ? nullptr : std::malloc(bytes);
+    if (memory != nullptr) std::memset(memory, 0xAB, bytes);
+    return memory;
+}
+
+// Runs the operations of a data file in order and compares what each shows.
+void runScript(const std::string& name) {
     auto engine = makeRecordingEngine(nullptr);
-    for (const DataRow& row : dataRows("engine.txt", 2)) {
+    for (const DataRow& row : dataRows(name, 2)) {
         RecordingEngine& e = *engine;
         std::istringstream in(row.field[0]);
         std::string op, rest;
@@ -48,6 +63,8 @@ TEST(SearchEngine, OperationsInOrder) {
         std::ostringstream out;
         int64_t a = 0, b = 0;
         std::string word;
+        HashKey key = 0;
+        HashTable& table = hashTable;
         if (op == "new") engine = makeRecordingEngine(rest.empty() ? nullptr : rest.c_str());
         else if (op == "newgame") e.setStartPosition();
         else if (op == "set") applySetup(e, rest);
@@ -104,8 +121,59 @@ TEST(SearchEngine, OperationsInOrder) {
             e.updateKillersAndHistory(m, static_cast<int>(a), static_cast<int>(b));
             out << wordText(e.killers[b][0]) << ' ' << wordText(e.killers[b][1]) << ' '
                 << e.history[e.board.side][moveFrom(m)][moveTo(m)];
+        } else if (op == "see") {
+            out << e.staticExchange(findMove(e, rest.c_str()));
+        } else if (op == "size" && args >> a) {
+            out << hashSizeMegabytes(a) << ' ' << hashEntryCount(hashSizeMegabytes(a));
+        } else if (op == "resize" && args >> a >> allocationLimit) {
+            table.allocate = limitedAllocator;
+            allocationLimit <<= 20;
+            allocationCalls = 0;
+            testing::internal::CaptureStdout();
+            const int result = table.resize(a);
+            const std::string message = testing::internal::GetCapturedStdout();
+            bool zeroed = true;
+            for (uint32_t i = 0; i < table.entryCount; ++i)
+                zeroed &= table.entries[i].data == 0 && table.entries[i].move == 0;
+            out << result << ' ' << table.entryCount << ' ' << table.indexMask << ' ' << table.megabytes() << ' '
+                << allocationCalls << (zeroed ? " zeroed" : "") << (message.empty() ? "" : " ")
+                << message.substr(0, message.find('\n'));
+        } else if (op == "store" && args >> std::hex >> key >> std::dec >> a >> b) {
+            int bound = 0, score = 0;
+            args >> bound >> score;
+            table.store(key, static_cast<Move>(a), static_cast<int>(b), static_cast<uint32_t>(bound), score);
+        } else if ((op == "probe" || op == "word") && args >> std::hex >> key) {
+            const HashEntry* entry = table.probe(key);
+            if (entry == nullptr) out << "miss";
+            else if (op == "word") out << std::hex << entry->data;
+            else out << entry->move << ' ' << entryDepth(*entry) << ' ' << entryBound(*entry) << ' ' << entryScore(*entry);
+        } else if (op == "clear") {
+            table.clear();
+        } else if (op == "free") {
+            table.free();
         } else ADD_FAILURE() << "unknown operation: " << row.line;
         EXPECT_EQ(out.str(), row.field[1]) << row.line;
+    }
+    hashTable.allocate = defaultHashAllocator;
+}
+
+TEST(SearchEngine, OperationsInOrder) { runScript("engine.txt"); }
+
+TEST(HashTable, OperationsInOrder) { runScript("hash.txt"); }
+
+TEST(HashTable, EveryStoredScoreAndDepthReadsBack) {
+    HashTable table;
+    ASSERT_EQ(table.resize(2), 1);
+    for (int score : {-32001, -32000, -31744, -1, 0, 1, 31743, 31999, 32001}) {
+        for (int depth = 0; depth < 512; ++depth) {
+            for (uint32_t bound : {BOUND_EXACT, BOUND_UPPER, BOUND_LOWER}) {
+                table.store(0x0123456789ABCDEFull, 0x12345u, depth, bound, score);
+                const HashEntry* e = table.probe(0x0123456789ABCDEFull);
+                ASSERT_NE(e, nullptr);
+                ASSERT_EQ(std::make_tuple(entryScore(*e), entryDepth(*e), entryBound(*e), e->move),
+                          std::make_tuple(score, depth, bound, 0x12345u));
+            }
+        }
     }
 }
 
