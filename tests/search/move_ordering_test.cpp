@@ -22,14 +22,13 @@ void literalExchangeSort(MoveEntry* entries, int count) {
             if (entries[j].score < entries[i].score) std::swap(entries[i], entries[j]);
 }
 
-// The engine's faster sort must give the same permutation, ties included
-// (a stable sort would not), and leave the entries past the count alone.
+// The engine's faster sort gives the same permutation, ties included (a stable
+// sort would not), and leaves the entries past the count alone.
 TEST(SearchOrdering, SortGivesTheLiteralExchangeSortsPermutation) {
     std::mt19937 random(12345);
     for (int trial = 0; trial < 20000; ++trial) {
         const int count = static_cast<int>(random() % (kMaxMoves + 1));
-        // Narrow score ranges give long runs of ties, wide ones few.
-        const uint32_t range = trial % 3 == 0 ? 3 : trial % 3 == 1 ? 40 : 100000;
+        const uint32_t range = trial % 3 == 0 ? 3 : trial % 3 == 1 ? 40 : 100000;  // many ties or few
         MoveList list{};
         for (int i = 0; i < kMaxMoves; ++i)
             list.entries[i] = {static_cast<Move>(i + 1), static_cast<int32_t>(random() % range) - 5};
@@ -49,8 +48,7 @@ TEST(SearchOrdering, SortGivesTheLiteralExchangeSortsPermutation) {
 TEST(SearchOrdering, PostponedLosingCapturesStayInsideTheMoveList) {
     auto engine = makeRecordingEngine("1bnnnnn1/PPPPPPPP/k1pnpppp/1p3Q1p/n2Q3Q/KQ5b/1p2QnQQ/2QnQ2b w - - 0 1");
     MoveList generated{};
-    int count = generateCaptures(engine->board, generated, 0);
-    count += generateQuiets(engine->board, generated, count);
+    const int count = generateAll(engine->board, generated, 0, false);
     const int ply = 62;
     const MoveEntry canary{0xDEADBEEFu, -123456};
     for (MoveEntry& entry : engine->moveLists[ply + 1].entries) entry = canary;

@@ -25,7 +25,6 @@ namespace tarvok::test {
 struct Iteration {
     std::vector<Move> pv;
     int score = 0;
-    uint64_t nodes = 0;
 };
 
 class RecordingEngine : public SearchEngine {
@@ -40,8 +39,8 @@ class RecordingEngine : public SearchEngine {
     void onSearchBegin() override { note('B'); }
     void onSearchEnd(int stop) override { note('E', stop); }
     void onGameMoveDone() override { note('G'); }
-    void onIterationDone(int depth, const PvRow& pv, uint64_t nodes, double) override {
-        iterations.push_back({{}, pv.entries[0].score, nodes});
+    void onIterationDone(int depth, const PvRow& pv, uint64_t, double) override {
+        iterations.push_back({{}, pv.entries[0].score});
         for (uint32_t i = 0; i < pv.length && i < static_cast<uint32_t>(kPvLength); ++i)
             iterations.back().pv.push_back(pv.entries[i].move);
         note('I', depth);
@@ -86,10 +85,6 @@ inline std::unique_ptr<RecordingEngine> makeRecordingEngine(const char* fen = nu
     return engine;
 }
 
-inline Move findMove(SearchEngine& engine, const char* text) {
-    return findMoveText(engine.board, engine.scratchMoveList, text);
-}
-
 inline std::string coordinates(Move move) {
     char text[kMoveTextSize];
     moveToCoordinates(move, text);
@@ -108,7 +103,6 @@ inline std::string fenOf(const Board& board) {
 inline bool lineIsLegal(const std::string& fen, const std::vector<Move>& line) {
     auto board = std::make_unique<Board>();
     auto record = std::make_unique<GameRecord>();
-    record->clear();
     MoveList scratch{};
     if (!board->setFromFen(fen.c_str())) return false;
     for (Move move : line)

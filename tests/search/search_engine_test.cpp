@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The engine outside a search, driven by tests/data/search/engine.txt: new
-// game, limits, time budgets, the periodic check, mate distances, the game
-// record, book switches, release, move ordering, the killer and history
-// tables and static exchanges; the transposition table by tests/data/search/hash.txt.
+// The engine and its tables outside a search, driven by the operation scripts
+// tests/data/search/engine.txt and hash.txt.
 #include "search/search_engine.h"
 
 #include <gtest/gtest.h>
@@ -17,8 +15,6 @@
 
 namespace tarvok::test {
 namespace {
-
-std::string moveText(Move move) { return move == NO_MOVE ? "-" : coordinates(move); }
 
 // Move words of the ordering lines: piece, from, to, then xC and =P.
 const std::string kPieces = " PNBRQK";
@@ -55,16 +51,14 @@ void runScript(const std::string& name) {
     auto engine = makeRecordingEngine(nullptr);
     for (const DataRow& row : dataRows(name, 2)) {
         RecordingEngine& e = *engine;
-        std::istringstream in(row.field[0]);
-        std::string op, rest;
-        in >> op;
-        std::getline(in >> std::ws, rest);
+        const std::string& text = row.field[0];
+        const size_t space = std::min(text.find(' '), text.size());
+        const std::string op = text.substr(0, space), rest = text.substr(std::min(space + 1, text.size()));
         std::istringstream args(rest);
         std::ostringstream out;
         int64_t a = 0, b = 0;
         std::string word;
         HashKey key = 0;
-        HashTable& table = hashTable;
         if (op == "new") engine = makeRecordingEngine(rest.empty() ? nullptr : rest.c_str());
         else if (op == "newgame") e.setStartPosition();
         else if (op == "set") applySetup(e, rest);
@@ -73,7 +67,7 @@ void runScript(const std::string& name) {
             out << e.limitMode << ' ' << e.depthLimit << ' ' << e.nodeLimit << ' ' << e.moveTime << ' ' << e.timeBudget
                 << ' ' << e.maxDepth << ' ' << e.movesToGo << ' ' << e.checkInterval << ' ' << e.checkCounter << ' '
                 << e.clockIncrement[WHITE] << ' ' << e.clockIncrement[BLACK] << ' ' << e.defaultClock << ' '
-                << e.clockTime[WHITE] << ' ' << e.clockTime[BLACK] << ' ' << moveText(e.ponderMove) << ' '
+                << e.clockTime[WHITE] << ' ' << e.clockTime[BLACK] << ' ' << wordText(e.ponderMove) << ' '
                 << e.searching << ' ' << e.pondering;
         } else if (op == "budget") {
             e.timeBudget = 12345;
@@ -89,7 +83,7 @@ void runScript(const std::string& name) {
         else if (op == "fen") out << e.setFromFen(rest.c_str());
         else if (op == "position") out << fenOf(e.board);
         else if (op == "record") {
-            out << moveText(e.lastMove) << ' ' << e.game.gameLength << ' ' << e.game.gameIndex
+            out << wordText(e.lastMove) << ' ' << e.game.gameLength << ' ' << e.game.gameIndex
                 << (e.trace.empty() ? "" : " ") << e.trace;
             e.trace.clear();
         } else if (op == "mate") out << SearchEngine::mateDistance(std::stoi(rest));
@@ -99,7 +93,7 @@ void runScript(const std::string& name) {
             out << e.bookEnabled;
         } else if (op == "release") {
             e.release();
-            out << e.ponderEnabled << ' ' << e.pondering << ' ' << moveText(e.ponderMove) << ' ' << e.stopState << ' '
+            out << e.ponderEnabled << ' ' << e.pondering << ' ' << wordText(e.ponderMove) << ' ' << e.stopState << ' '
                 << hashTable.hasStorage() << ' ' << e.board.occupied;
         } else if (op == "killer" && args >> a >> b >> word) {
             e.killers[a][b] = moveWord(word);
@@ -109,48 +103,51 @@ void runScript(const std::string& name) {
             if (op == "order") args >> a >> word;
             MoveList list{};
             std::vector<Move> given;
-            for (std::string text; args >> text;) given.push_back(list.entries[list.count++].move = moveWord(text));
+            for (std::string name; args >> name;) given.push_back(list.entries[list.count++].move = moveWord(name));
             const int count = static_cast<int>(list.count);
             if (op == "order") e.scoreMoves(list, count, moveWord(word), static_cast<int>(a));
             else RecordingEngine::scoreCaptures(list, count);
             const auto end = list.entries + count;
-            for (Move m : given) out << std::find_if(list.entries, end, [&](auto& x) { return x.move == m; })->score << ' ';
-            out << (std::is_sorted(list.entries, end, [](auto& x, auto& y) { return x.score > y.score; }) ? "sorted" : "");
+            for (Move m : given)
+                out << std::find_if(list.entries, end, [&](auto& x) { return x.move == m; })->score << ' ';
+            const bool sorted = std::is_sorted(list.entries, end, [](auto& x, auto& y) { return x.score > y.score; });
+            out << (sorted ? "sorted" : "");
         } else if (op == "update" && args >> word >> a >> b) {
             const Move m = moveWord(word);
             e.updateKillersAndHistory(m, static_cast<int>(a), static_cast<int>(b));
             out << wordText(e.killers[b][0]) << ' ' << wordText(e.killers[b][1]) << ' '
                 << e.history[e.board.side][moveFrom(m)][moveTo(m)];
         } else if (op == "see") {
-            out << e.staticExchange(findMove(e, rest.c_str()));
+            out << e.staticExchange(findMoveText(e.board, e.scratchMoveList, rest.c_str()));
         } else if (op == "size" && args >> a) {
             out << hashSizeMegabytes(a) << ' ' << hashEntryCount(hashSizeMegabytes(a));
         } else if (op == "resize" && args >> a >> allocationLimit) {
-            table.allocate = limitedAllocator;
+            hashTable.allocate = limitedAllocator;
             allocationLimit <<= 20;
             allocationCalls = 0;
             testing::internal::CaptureStdout();
-            const int result = table.resize(a);
+            const int result = hashTable.resize(a);
             const std::string message = testing::internal::GetCapturedStdout();
             bool zeroed = true;
-            for (uint32_t i = 0; i < table.entryCount; ++i)
-                zeroed &= table.entries[i].data == 0 && table.entries[i].move == 0;
-            out << result << ' ' << table.entryCount << ' ' << table.indexMask << ' ' << table.megabytes() << ' '
-                << allocationCalls << (zeroed ? " zeroed" : "") << (message.empty() ? "" : " ")
+            for (uint32_t i = 0; i < hashTable.entryCount; ++i)
+                zeroed &= hashTable.entries[i].data == 0 && hashTable.entries[i].move == 0;
+            out << result << ' ' << hashTable.entryCount << ' ' << hashTable.indexMask << ' ' << hashTable.megabytes()
+                << ' ' << allocationCalls << (zeroed ? " zeroed" : "") << (message.empty() ? "" : " ")
                 << message.substr(0, message.find('\n'));
         } else if (op == "store" && args >> std::hex >> key >> std::dec >> a >> b) {
             int bound = 0, score = 0;
             args >> bound >> score;
-            table.store(key, static_cast<Move>(a), static_cast<int>(b), static_cast<uint32_t>(bound), score);
+            hashTable.store(key, static_cast<Move>(a), static_cast<int>(b), static_cast<uint32_t>(bound), score);
         } else if ((op == "probe" || op == "word") && args >> std::hex >> key) {
-            const HashEntry* entry = table.probe(key);
+            const HashEntry* entry = hashTable.probe(key);
             if (entry == nullptr) out << "miss";
             else if (op == "word") out << std::hex << entry->data;
-            else out << entry->move << ' ' << entryDepth(*entry) << ' ' << entryBound(*entry) << ' ' << entryScore(*entry);
+            else out << entry->move << ' ' << entryDepth(*entry) << ' ' << entryBound(*entry) << ' '
+                      << entryScore(*entry);
         } else if (op == "clear") {
-            table.clear();
+            hashTable.clear();
         } else if (op == "free") {
-            table.free();
+            hashTable.free();
         } else ADD_FAILURE() << "unknown operation: " << row.line;
         EXPECT_EQ(out.str(), row.field[1]) << row.line;
     }
@@ -162,13 +159,12 @@ TEST(SearchEngine, OperationsInOrder) { runScript("engine.txt"); }
 TEST(HashTable, OperationsInOrder) { runScript("hash.txt"); }
 
 TEST(HashTable, EveryStoredScoreAndDepthReadsBack) {
-    HashTable table;
-    ASSERT_EQ(table.resize(2), 1);
+    ASSERT_EQ(hashTable.resize(2), 1);
     for (int score : {-32001, -32000, -31744, -1, 0, 1, 31743, 31999, 32001}) {
         for (int depth = 0; depth < 512; ++depth) {
             for (uint32_t bound : {BOUND_EXACT, BOUND_UPPER, BOUND_LOWER}) {
-                table.store(0x0123456789ABCDEFull, 0x12345u, depth, bound, score);
-                const HashEntry* e = table.probe(0x0123456789ABCDEFull);
+                hashTable.store(0x0123456789ABCDEFull, 0x12345u, depth, bound, score);
+                const HashEntry* e = hashTable.probe(0x0123456789ABCDEFull);
                 ASSERT_NE(e, nullptr);
                 ASSERT_EQ(std::make_tuple(entryScore(*e), entryDepth(*e), entryBound(*e), e->move),
                           std::make_tuple(score, depth, bound, 0x12345u));
