@@ -103,7 +103,7 @@ void runScript(const std::string& name) {
             if (op == "order") args >> a >> word;
             MoveList list{};
             std::vector<Move> given;
-            for (std::string name; args >> name;) given.push_back(list.entries[list.count++].move = moveWord(name));
+            for (std::string item; args >> item;) given.push_back(list.entries[list.count++].move = moveWord(item));
             const int count = static_cast<int>(list.count);
             if (op == "order") e.scoreMoves(list, count, moveWord(word), static_cast<int>(a));
             else RecordingEngine::scoreCaptures(list, count);
