@@ -4,7 +4,6 @@
 // exchanges are checked through tests/data/search/engine.txt.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <random>
 #include <utility>
 

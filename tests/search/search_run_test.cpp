@@ -10,6 +10,7 @@
 #include <iterator>
 #include <regex>
 #include <sstream>
+#include <tuple>
 
 #include "frontend/input_reader.h"
 #include "search/recording_engine.h"
