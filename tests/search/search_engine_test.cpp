@@ -1,303 +1,177 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The engine and its tables outside a search, driven by the operation scripts
+// tests/data/search/engine.txt and hash.txt.
 #include "search/search_engine.h"
 
 #include <gtest/gtest.h>
 
-#include <climits>
+#include <algorithm>
 #include <cstdlib>
-#include <memory>
+#include <cstring>
+#include <tuple>
 
-#include "board/movegen.h"
 #include "search/hash_table.h"
-#include "test_support/board_compare.h"
+#include "search/recording_engine.h"
 
-namespace tarvok {
+namespace tarvok::test {
 namespace {
 
-constexpr const char* kStartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+// Move words of the ordering lines: piece, from, to, then xC and =P.
+const std::string kPieces = " PNBRQK";
 
-// An engine whose hooks only count their calls.
-class CountingEngine : public SearchEngine {
-   public:
-    void spareHook1() override {}
-    void onSearchBegin() override {}
-    void onSearchEnd(int) override {}
-    void onGameMoveDone() override { ++gameMoveCalls; }
-    void onIterationDone(int, const PvRow&, uint64_t, double) override {}
-    void spareHook2() override {}
-    void onSearchPrepared() override {}
-    int onBoardChanged() override {
-        ++boardChangedCalls;
-        return 1;
-    }
-    void spareHook3() override {}
-    void pollInput() override {}
-    void onRootMove(Move, int) override {}
+Move moveWord(const std::string& t) {
+    const auto square = [&](size_t i) { return t[i] - 'a' + 8 * (t[i + 1] - '1'); };
+    const size_t x = t.find('x'), promotion = t.find('=');
+    return makeMoveWord(square(1), square(3), static_cast<int>(kPieces.find(t[0])),
+                        x == std::string::npos ? 0 : static_cast<int>(kPieces.find(t[x + 1])),
+                        promotion == std::string::npos ? 0 : static_cast<int>(kPieces.find(t[promotion + 1])));
+}
 
-    int gameMoveCalls = 0;
-    int boardChangedCalls = 0;
-};
+std::string wordText(Move m) {
+    if (m == NO_MOVE) return "-";
+    std::string text = kPieces[movePiece(m)] + coordinates(m).substr(0, 4);
+    if (moveCaptured(m) != NO_PIECE) text += std::string("x") + kPieces[moveCaptured(m)];
+    if (movePromotion(m) != NO_PIECE) text += std::string("=") + kPieces[movePromotion(m)];
+    return text;
+}
 
-// The fields setLimit may touch.
-struct Limits {
-    int limitMode;
-    int32_t depthLimit;
-    uint64_t nodeLimit;
-    uint32_t moveTime;
-    uint32_t timeBudget;
-    int32_t maxDepth;
-    int32_t movesToGo;
-
-    explicit Limits(const SearchEngine& e)
-        : limitMode(e.limitMode),
-          depthLimit(e.depthLimit),
-          nodeLimit(e.nodeLimit),
-          moveTime(e.moveTime),
-          timeBudget(e.timeBudget),
-          maxDepth(e.maxDepth),
-          movesToGo(e.movesToGo) {}
-    bool operator==(const Limits&) const = default;
-};
-
-// Allocations above this many bytes fail, standing in for exhausted memory.
+// Allocations above this many bytes fail, standing in for exhausted memory;
+// the memory comes filled with junk.
 std::size_t allocationLimit = 0;
-void* limitedAllocator(std::size_t bytes) { return bytes > allocationLimit ? nullptr : std::malloc(bytes); }
+int allocationCalls = 0;
+void* limitedAllocator(std::size_t bytes) {
+    ++allocationCalls;
+    void* memory = bytes > allocationLimit ? nullptr : std::malloc(bytes);
+    if (memory != nullptr) std::memset(memory, 0xAB, bytes);
+    return memory;
+}
 
-class SearchEngineTest : public ::testing::Test {
-   protected:
-    void SetUp() override {
-        engine = std::make_unique<CountingEngine>();
-        ASSERT_EQ(engine->setHashSize(2), 1);
-        engine->setStartPosition();
+// Runs the operations of a data file in order and compares what each shows.
+void runScript(const std::string& name) {
+    auto engine = makeRecordingEngine(nullptr);
+    for (const DataRow& row : dataRows(name, 2)) {
+        RecordingEngine& e = *engine;
+        const std::string& text = row.field[0];
+        const size_t space = std::min(text.find(' '), text.size());
+        const std::string op = text.substr(0, space), rest = text.substr(std::min(space + 1, text.size()));
+        std::istringstream args(rest);
+        std::ostringstream out;
+        int64_t a = 0, b = 0;
+        std::string word;
+        HashKey key = 0;
+        if (op == "new") engine = makeRecordingEngine(rest.empty() ? nullptr : rest.c_str());
+        else if (op == "newgame") e.setStartPosition();
+        else if (op == "set") applySetup(e, rest);
+        else if (op == "mode" && args >> a >> b) e.setLimit(static_cast<int>(a), b);
+        else if (op == "limits") {
+            out << e.limitMode << ' ' << e.depthLimit << ' ' << e.nodeLimit << ' ' << e.moveTime << ' ' << e.timeBudget
+                << ' ' << e.maxDepth << ' ' << e.movesToGo << ' ' << e.checkInterval << ' ' << e.checkCounter << ' '
+                << e.clockIncrement[WHITE] << ' ' << e.clockIncrement[BLACK] << ' ' << e.defaultClock << ' '
+                << e.clockTime[WHITE] << ' ' << e.clockTime[BLACK] << ' ' << wordText(e.ponderMove) << ' '
+                << e.searching << ' ' << e.pondering;
+        } else if (op == "budget") {
+            e.timeBudget = 12345;
+            e.stopState = STOP_PLAY;
+            e.checkCounter = 7;
+            e.startTime = {0, 0};
+            e.setupTimeBudget();
+            out << e.timeBudget << ' ' << e.stopState << ' ' << e.checkCounter << ' ' << (e.startTime.seconds != 0);
+        } else if (op == "check") {
+            out << e.periodicCheck() << ' ' << e.stopState << ' ' << e.checkCounter;
+        } else if (op == "play") out << e.playMoveText(rest.c_str());
+        else if (op == "takeback") out << e.gameTakeBack();
+        else if (op == "fen") out << e.setFromFen(rest.c_str());
+        else if (op == "position") out << fenOf(e.board);
+        else if (op == "record") {
+            out << wordText(e.lastMove) << ' ' << e.game.gameLength << ' ' << e.game.gameIndex
+                << (e.trace.empty() ? "" : " ") << e.trace;
+            e.trace.clear();
+        } else if (op == "mate") out << SearchEngine::mateDistance(std::stoi(rest));
+        else if (op == "book") out << e.enableBook(rest.c_str()) << ' ' << e.bookEnabled;
+        else if (op == "nobook") {
+            e.disableBook();
+            out << e.bookEnabled;
+        } else if (op == "release") {
+            e.release();
+            out << e.ponderEnabled << ' ' << e.pondering << ' ' << wordText(e.ponderMove) << ' ' << e.stopState << ' '
+                << hashTable.hasStorage() << ' ' << e.board.occupied;
+        } else if (op == "killer" && args >> a >> b >> word) {
+            e.killers[a][b] = moveWord(word);
+        } else if (op == "history" && args >> a >> word >> b) {
+            e.history[a][moveFrom(moveWord(word))][moveTo(moveWord(word))] = static_cast<uint32_t>(b);
+        } else if (op == "order" || op == "quiesce") {
+            if (op == "order") args >> a >> word;
+            MoveList list{};
+            std::vector<Move> given;
+            for (std::string item; args >> item;) given.push_back(list.entries[list.count++].move = moveWord(item));
+            const int count = static_cast<int>(list.count);
+            if (op == "order") e.scoreMoves(list, count, moveWord(word), static_cast<int>(a));
+            else RecordingEngine::scoreCaptures(list, count);
+            const auto end = list.entries + count;
+            for (Move m : given)
+                out << std::find_if(list.entries, end, [&](auto& x) { return x.move == m; })->score << ' ';
+            const bool sorted = std::is_sorted(list.entries, end, [](auto& x, auto& y) { return x.score > y.score; });
+            out << (sorted ? "sorted" : "");
+        } else if (op == "update" && args >> word >> a >> b) {
+            const Move m = moveWord(word);
+            e.updateKillersAndHistory(m, static_cast<int>(a), static_cast<int>(b));
+            out << wordText(e.killers[b][0]) << ' ' << wordText(e.killers[b][1]) << ' '
+                << e.history[e.board.side][moveFrom(m)][moveTo(m)];
+        } else if (op == "see") {
+            out << e.staticExchange(findMoveText(e.board, e.scratchMoveList, rest.c_str()));
+        } else if (op == "size" && args >> a) {
+            out << hashSizeMegabytes(a) << ' ' << hashEntryCount(hashSizeMegabytes(a));
+        } else if (op == "resize" && args >> a >> allocationLimit) {
+            hashTable.allocate = limitedAllocator;
+            allocationLimit <<= 20;
+            allocationCalls = 0;
+            testing::internal::CaptureStdout();
+            const int result = hashTable.resize(a);
+            const std::string message = testing::internal::GetCapturedStdout();
+            bool zeroed = true;
+            for (uint32_t i = 0; i < hashTable.entryCount; ++i)
+                zeroed &= hashTable.entries[i].data == 0 && hashTable.entries[i].move == 0;
+            out << result << ' ' << hashTable.entryCount << ' ' << hashTable.indexMask << ' ' << hashTable.megabytes()
+                << ' ' << allocationCalls << (zeroed ? " zeroed" : "") << (message.empty() ? "" : " ")
+                << message.substr(0, message.find('\n'));
+        } else if (op == "store" && args >> std::hex >> key >> std::dec >> a >> b) {
+            int bound = 0, score = 0;
+            args >> bound >> score;
+            hashTable.store(key, static_cast<Move>(a), static_cast<int>(b), static_cast<uint32_t>(bound), score);
+        } else if ((op == "probe" || op == "word") && args >> std::hex >> key) {
+            const HashEntry* entry = hashTable.probe(key);
+            if (entry == nullptr) out << "miss";
+            else if (op == "word") out << std::hex << entry->data;
+            else out << entry->move << ' ' << entryDepth(*entry) << ' ' << entryBound(*entry) << ' '
+                      << entryScore(*entry);
+        } else if (op == "clear") {
+            hashTable.clear();
+        } else if (op == "free") {
+            hashTable.free();
+        } else ADD_FAILURE() << "unknown operation: " << row.line;
+        EXPECT_EQ(out.str(), row.field[1]) << row.line;
     }
-    void TearDown() override {
-        hashTable.allocate = defaultHashAllocator;
-        hashTable.free();
+    hashTable.allocate = defaultHashAllocator;
+}
+
+TEST(SearchEngine, OperationsInOrder) { runScript("engine.txt"); }
+
+TEST(HashTable, OperationsInOrder) { runScript("hash.txt"); }
+
+TEST(HashTable, EveryStoredScoreAndDepthReadsBack) {
+    ASSERT_EQ(hashTable.resize(2), 1);
+    for (int score : {-32001, -32000, -31744, -1, 0, 1, 31743, 31999, 32001}) {
+        for (int depth = 0; depth < 512; ++depth) {
+            for (uint32_t bound : {BOUND_EXACT, BOUND_UPPER, BOUND_LOWER}) {
+                hashTable.store(0x0123456789ABCDEFull, 0x12345u, depth, bound, score);
+                const HashEntry* e = hashTable.probe(0x0123456789ABCDEFull);
+                ASSERT_NE(e, nullptr);
+                ASSERT_EQ(std::make_tuple(entryScore(*e), entryDepth(*e), entryBound(*e), e->move),
+                          std::make_tuple(score, depth, bound, 0x12345u));
+            }
+        }
     }
-
-    // Stores an entry and reads it back: the table has usable storage.
-    static void expectWorkingTable() {
-        ASSERT_TRUE(hashTable.hasStorage());
-        ASSERT_GT(hashTable.entryCount, 1u);
-        EXPECT_EQ(hashTable.indexMask, hashTable.entryCount - 1);
-        const HashKey key = 0x9E3779B97F4A7C15ull;
-        hashTable.store(key, 1234, 8, BOUND_EXACT, -77);
-        const HashEntry* entry = hashTable.probe(key);
-        ASSERT_NE(entry, nullptr);
-        EXPECT_EQ(entry->move, 1234u);
-        EXPECT_EQ(entryScore(*entry), -77);
-        EXPECT_EQ(hashTable.probe(key ^ (HashKey{1} << 40)), nullptr);
-    }
-
-    std::unique_ptr<CountingEngine> engine;
-};
-
-TEST_F(SearchEngineTest, SetLimitSetsEachModesOwnValue) {
-    engine->setLimit(LIMIT_DEPTH, 5);
-    EXPECT_EQ(engine->limitMode, LIMIT_DEPTH);
-    EXPECT_EQ(engine->depthLimit, 5);
-
-    engine->setLimit(LIMIT_NODES, 5000000000LL);
-    EXPECT_EQ(engine->limitMode, LIMIT_NODES);
-    EXPECT_EQ(engine->nodeLimit, 5000000000ull);
-    engine->setLimit(LIMIT_NODES, -1);
-    EXPECT_EQ(engine->nodeLimit, 18446744073709551615ull);
-
-    engine->setLimit(LIMIT_MOVETIME, 2500000);
-    EXPECT_EQ(engine->limitMode, LIMIT_MOVETIME);
-    EXPECT_EQ(engine->moveTime, 2500000u);
-    EXPECT_EQ(engine->depthLimit, 5);  // other modes' values stay
-
-    const Limits before(*engine);
-    engine->setLimit(LIMIT_CLOCK, 99);
-    EXPECT_EQ(engine->limitMode, LIMIT_CLOCK);
-    engine->setLimit(LIMIT_INFINITE, 99);
-    EXPECT_EQ(engine->limitMode, LIMIT_INFINITE);
-    Limits after(*engine);
-    after.limitMode = before.limitMode;
-    EXPECT_TRUE(after == before);  // modes 5 and 7 carry no value
-}
-
-TEST_F(SearchEngineTest, SetLimitIgnoresValuesThatAreNotModes) {
-    engine->setLimit(LIMIT_DEPTH, 3);
-    const Limits before(*engine);
-    for (int mode : {2, 4, 6, 8, -1, INT_MAX}) {
-        engine->setLimit(mode, 12345);
-        EXPECT_TRUE(Limits(*engine) == before) << "mode " << mode;
-    }
-}
-
-TEST(SearchEngineMateDistance, CountsMovesToMateAndPassesOtherScores) {
-    EXPECT_EQ(SearchEngine::mateDistance(-31744), 128);
-    EXPECT_EQ(SearchEngine::mateDistance(31744), 128);
-    EXPECT_EQ(SearchEngine::mateDistance(31999), 1);
-    EXPECT_EQ(SearchEngine::mateDistance(31998), 1);
-    EXPECT_EQ(SearchEngine::mateDistance(31997), 2);
-    EXPECT_EQ(SearchEngine::mateDistance(-32000), 0);
-    EXPECT_EQ(SearchEngine::mateDistance(-31999), 1);
-    EXPECT_EQ(SearchEngine::mateDistance(-31998), 1);
-    EXPECT_EQ(SearchEngine::mateDistance(-31997), 2);
-    EXPECT_EQ(SearchEngine::mateDistance(31743), 31743);
-    EXPECT_EQ(SearchEngine::mateDistance(-31743), -31743);
-    EXPECT_EQ(SearchEngine::mateDistance(0), 0);
-}
-
-TEST_F(SearchEngineTest, NewGameRestoresTheDefaultLimitsAndState) {
-    ASSERT_EQ(engine->playMoveText("e2e4"), 1);
-    engine->setLimit(LIMIT_NODES, 7);
-    engine->setLimit(LIMIT_DEPTH, 20);
-    engine->maxDepth = 4;
-    engine->timeBudget = 1;
-    engine->movesToGo = 3;
-    engine->clockIncrement[1] = 500;
-    engine->clockTime[0] = 12.0f;
-    engine->defaultClock = 1;
-    engine->ponderMove = 99;
-    engine->searching = 1;
-    engine->pondering = 1;
-    engine->killers[3][1] = 42;
-    engine->history[1][12][28] = 9;
-    const HashKey key = 0x1234567890ABCDEFull;
-    hashTable.store(key, 5, 4, BOUND_LOWER, 10);
-    const int calls = engine->boardChangedCalls;
-
-    engine->setStartPosition();
-    EXPECT_EQ(engine->limitMode, LIMIT_MOVETIME);
-    EXPECT_EQ(engine->moveTime, 5000000u);
-    EXPECT_EQ(engine->depthLimit, 8);
-    EXPECT_EQ(engine->maxDepth, 63);
-    EXPECT_EQ(engine->nodeLimit, 2000000u);
-    EXPECT_EQ(engine->timeBudget, 7500u);
-    EXPECT_EQ(engine->movesToGo, 40);
-    EXPECT_EQ(engine->checkInterval, 30000u);
-    EXPECT_EQ(engine->checkCounter, 0u);
-    EXPECT_EQ(engine->clockIncrement[0], 0);
-    EXPECT_EQ(engine->clockIncrement[1], 0);
-    EXPECT_EQ(engine->defaultClock, 300000);
-    EXPECT_EQ(engine->clockTime[0], 300000.0f);
-    EXPECT_EQ(engine->clockTime[1], 300000.0f);
-    EXPECT_EQ(engine->ponderMove, NO_MOVE);
-    EXPECT_EQ(engine->lastMove, NO_MOVE);
-    EXPECT_EQ(engine->searching, 0);
-    EXPECT_EQ(engine->pondering, 0);
-    EXPECT_EQ(engine->killers[3][1], NO_MOVE);
-    EXPECT_EQ(engine->history[1][12][28], 0u);
-    EXPECT_EQ(engine->game.gameLength, 0u);
-    EXPECT_EQ(engine->game.gameIndex, 0u);
-    EXPECT_EQ(engine->board.keyHistoryCount, 0u);
-    EXPECT_EQ(engine->board.plyCount, 0u);
-    EXPECT_EQ(hashTable.probe(key), nullptr);
-    EXPECT_EQ(engine->boardChangedCalls, calls + 1);
-    Board expected;
-    ASSERT_EQ(expected.setFromFen(kStartFen), 1);
-    EXPECT_TRUE(test::sameBoard(expected, engine->board));
-}
-
-TEST_F(SearchEngineTest, TakeBackOnAnEmptyRecordDoesNothing) {
-    const int boardCalls = engine->boardChangedCalls;
-    EXPECT_EQ(engine->gameTakeBack(), 0);
-    EXPECT_EQ(engine->game.gameIndex, 0u);
-    EXPECT_EQ(engine->boardChangedCalls, boardCalls);
-    EXPECT_EQ(engine->gameMoveCalls, 0);
-}
-
-TEST_F(SearchEngineTest, TakeBackUndoesTheLastMoveAndNotifies) {
-    Board start = engine->board;
-    ASSERT_EQ(engine->playMoveText("e2e4"), 1);
-    const Move first = engine->lastMove;
-    EXPECT_EQ(moveFrom(first), 12);
-    ASSERT_EQ(engine->playMoveText("c7c5"), 1);
-    EXPECT_NE(engine->lastMove, first);
-    EXPECT_EQ(engine->playMoveText("e4e6"), 0);  // rejected: lastMove keeps its value
-    EXPECT_EQ(engine->game.gameIndex, 2u);
-    const int boardCalls = engine->boardChangedCalls;
-
-    ASSERT_EQ(engine->gameTakeBack(), 1);
-    EXPECT_EQ(engine->lastMove, first);
-    EXPECT_EQ(engine->game.gameLength, 1u);
-    ASSERT_EQ(engine->gameTakeBack(), 1);
-    EXPECT_EQ(engine->lastMove, NO_MOVE);
-    EXPECT_EQ(engine->boardChangedCalls, boardCalls + 2);
-    EXPECT_EQ(engine->gameMoveCalls, 2);
-    EXPECT_TRUE(test::sameBoard(start, engine->board));
-    EXPECT_EQ(engine->gameTakeBack(), 0);
-}
-
-TEST_F(SearchEngineTest, HashSizesOutsideTheRangeStillLeaveAWorkingTable) {
-    for (int megabytes : {0, 1, -1, INT_MIN}) {
-        EXPECT_EQ(engine->setHashSize(megabytes), 1) << megabytes;
-        EXPECT_EQ(hashTable.entryCount, 131072u) << megabytes;  // the smallest table, 2 MB
-        expectWorkingTable();
-    }
-    // A huge request asks for the largest table; when that cannot be had a
-    // smaller one is kept and the failure is reported.
-    allocationLimit = std::size_t{4} << 20;
-    hashTable.allocate = limitedAllocator;
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(engine->setHashSize(INT_MAX), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Hash table : out of memory\n");
-    EXPECT_EQ(hashTable.megabytes(), 4u);
-    expectWorkingTable();
-    // The search still runs on the board after a resize.
-    EXPECT_EQ(engine->countLegalMoves(), 20);
-}
-
-TEST_F(SearchEngineTest, ClearHashEmptiesTheTable) {
-    const HashKey key = 0xFEDCBA9876543210ull;
-    hashTable.store(key, 77, 12, BOUND_UPPER, 3);
-    ASSERT_NE(hashTable.probe(key), nullptr);
-    engine->clearHash();
-    EXPECT_EQ(hashTable.probe(key), nullptr);
-}
-
-TEST_F(SearchEngineTest, LegalMoveCountsAndCheckmate) {
-    EXPECT_EQ(engine->countLegalMoves(), 20);
-    EXPECT_FALSE(engine->isCheckmate());
-    ASSERT_EQ(engine->setFromFen("rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3"), 1);
-    EXPECT_EQ(engine->countLegalMoves(), 0);
-    EXPECT_TRUE(engine->isCheckmate());
-    ASSERT_EQ(engine->setFromFen("7k/5Q2/6K1/8/8/8/8/8 b - - 0 1"), 1);
-    EXPECT_EQ(engine->countLegalMoves(), 0);
-    EXPECT_FALSE(engine->isCheckmate());  // stalemate
-    ASSERT_EQ(engine->setFromFen("4k3/8/8/8/8/8/4r3/4K3 w - - 0 1"), 1);
-    EXPECT_EQ(engine->countLegalMoves(), 3);  // Kxe2, Kd1, Kf1; the rook covers d2 and f2
-}
-
-TEST_F(SearchEngineTest, RejectedFenKeepsPositionAndRecord) {
-    ASSERT_EQ(engine->playMoveText("d2d4"), 1);
-    const Board before = engine->board;
-    const int calls = engine->boardChangedCalls;
-    EXPECT_EQ(engine->setFromFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP w KQkq - 0 1"), 0);
-    EXPECT_TRUE(test::sameBoard(before, engine->board));
-    EXPECT_EQ(engine->game.gameIndex, 1u);
-    EXPECT_EQ(engine->boardChangedCalls, calls);
-}
-
-TEST_F(SearchEngineTest, BookSwitchesAndRelease) {
-    engine->bookEnabled = 0;
-    engine->bookMaxPly = 3;
-    EXPECT_EQ(engine->enableBook("/nonexistent/tarvok-book.bin"), 0);
-    EXPECT_EQ(engine->bookEnabled, 1);
-    EXPECT_EQ(engine->bookMaxPly, 20u);
-    engine->disableBook();
-    EXPECT_EQ(engine->bookEnabled, 0);
-
-    engine->ponderEnabled = 1;
-    engine->pondering = 1;
-    engine->ponderMove = 5;
-    engine->stopState = STOP_NONE;
-    engine->release();
-    EXPECT_EQ(engine->ponderEnabled, 0);
-    EXPECT_EQ(engine->pondering, 0);
-    EXPECT_EQ(engine->ponderMove, NO_MOVE);
-    EXPECT_EQ(engine->stopState, STOP_NONE);  // not searching: no stop requested
-    EXPECT_FALSE(hashTable.hasStorage());
-    EXPECT_EQ(engine->board.occupied, 0u);
-
-    engine->searching = 1;
-    engine->release();
-    EXPECT_EQ(engine->stopState, STOP_ABORT);
 }
 
 }  // namespace
-}  // namespace tarvok
+}  // namespace tarvok::test
