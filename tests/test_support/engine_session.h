@@ -36,6 +36,8 @@ class EngineSession {
     // fail.
     bool start(const std::string& firstLine, const std::string& iniText = "[Engine]\nHash=16\n",
                long memoryLimitKb = 0);
+    // The same with command-line arguments, reading nothing.
+    bool launch(const std::vector<std::string>& args, const std::string& iniText, long memoryLimitKb);
 
     bool send(const std::string& line) { return child_.writeLine(line); }
     bool sendRaw(const std::string& text) { return child_.write(text); }
