@@ -59,7 +59,9 @@ TEST(ThinkingOutputTest, LinesFromTheTable) {
         const int depth = std::stoi(f[1]);
         const uint64_t nodes = std::stoull(f[4]);
         const double elapsed = std::stod(f[5]);
-        const auto print = f[0] == "uci" ? printUciThinking : f[0] == "xboard" ? printXboardThinking : printConsoleThinking;
+        const auto print = f[0] == "uci"      ? printUciThinking
+                           : f[0] == "xboard" ? printXboardThinking
+                                              : printConsoleThinking;
         EXPECT_EQ(capture([&] { print(depth, pv, nodes, elapsed); }), f[6] + "\n") << row;
         ++rows;
     }
@@ -72,19 +74,11 @@ TEST(ThinkingOutputTest, LinesFromTheTable) {
     }
 }
 
-// Saves and restores the front-end variables the hooks depend on.
+// Saves and restores the front-end state the hooks depend on.
 class ProtocolHookTest : public ::testing::Test {
    protected:
     void SetUp() override { saved_ = frontEnd; }
-    void TearDown() override {
-        frontEnd.protocolMode = saved_.protocolMode;
-        frontEnd.postThinking = saved_.postThinking;
-        frontEnd.ponderOption = saved_.ponderOption;
-        frontEnd.hintMove = saved_.hintMove;
-        frontEnd.movesLeft = saved_.movesLeft;
-        frontEnd.movesPerSession = saved_.movesPerSession;
-        frontEnd.newGamePending = saved_.newGamePending;
-    }
+    void TearDown() override { frontEnd = saved_; }
     std::unique_ptr<ProtocolEngine> engine = std::make_unique<ProtocolEngine>();
 
    private:

@@ -101,7 +101,7 @@ std::vector<std::string> words(const std::string& text) {
     return result;
 }
 
-bool startsWith(const std::string& text, const std::string& prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
+bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 
 namespace {
 
@@ -129,7 +129,8 @@ std::vector<std::string> legalMoves(const std::string& fen, const std::vector<st
     Game game;
     std::vector<std::string> result;
     if (playAll(game, fen, moves) != -1) return result;
-    const int count = generateAll(*game.board, *game.scratch, 0, isInCheck(*game.board, static_cast<int>(game.board->side)));
+    const bool inCheck = isInCheck(*game.board, static_cast<int>(game.board->side));
+    const int count = generateAll(*game.board, *game.scratch, 0, inCheck);
     for (int i = 0; i < count; ++i) {
         const Move move = game.scratch->entries[i].move;
         if (game.board->makeMove(move)) {
@@ -151,9 +152,7 @@ bool movesAreLegal(const std::string& fen, const std::vector<std::string>& moves
 }
 
 int legalMoveCount(const std::string& fen, const std::vector<std::string>& moves) {
-    Game game;
-    if (playAll(game, fen, moves) != -1) return -1;
-    return countLegalMoves(*game.board, *game.scratch);
+    return movesAreLegal(fen, moves) ? static_cast<int>(legalMoves(fen, moves).size()) : -1;
 }
 
 }  // namespace tarvok::test

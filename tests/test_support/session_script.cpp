@@ -47,8 +47,7 @@ struct GuiBoard {
             if (w[1] == "fen") {
                 newFen.clear();
                 for (; i < w.size() && w[i] != "moves"; ++i) newFen += (newFen.empty() ? "" : " ") + w[i];
-                if (!movesAreLegal(newFen, {}) && !movesAreLegal(newFen + " 0 1", {})) return;
-                if (!movesAreLegal(newFen, {})) newFen += " 0 1";
+                if (!movesAreLegal(newFen, {})) return;  // a rejected FEN changes nothing
             }
             fen = newFen, moves.clear();
             for (++i; i < w.size(); ++i)
@@ -66,7 +65,8 @@ struct GuiBoard {
         else if (movesAreLegal(fen, plus(moves, line))) moves.push_back(line), owed = !force && !analysing;
     }
     void sent(const std::string& line) {
-        const bool waits = uci ? startsWith(line, "position ") : std::regex_match(line, std::regex("[a-h][1-8][a-h][1-8][qrbn]?"));
+        static const std::regex moveText("[a-h][1-8][a-h][1-8][qrbn]?");
+        const bool waits = uci ? startsWith(line, "position ") : std::regex_match(line, moveText);
         if (owed > 0 && waits) deferred.push_back(line);
         else if (uci) sentUci(line);
         else sentXboard(line);
@@ -179,24 +179,14 @@ void runSessionScript(const SessionScript& script, const std::map<std::string, s
             memoryLimitKb = std::stol(arg);
         } else if (kind == "start") {
             ASSERT_TRUE(engine.launch(words(arg), ini, memoryLimitKb));
-        } else if (kind == ">" || kind == "repeat") {
-            std::vector<std::string> lines = {arg};
-            if (kind == "repeat") {
-                lines.clear();
-                const std::vector<std::string> w = words(arg);
-                for (int n = 0; n < std::stoi(w[0]); ++n) lines.insert(lines.end(), w.begin() + 1, w.end());
-            }
-            for (std::string line : lines) {
-                if (startsWith(line, "$hint")) line = board.hint + line.substr(5);
-                if (line == "$under") line = board.hint.substr(0, 4) + (board.hint.substr(4) == "n" ? "q" : "n");
-                if (line == "$miss") line = board.miss();
-                for (const auto& [name, value] : vars) {
-                    const size_t at = line.find("$" + name);
-                    if (at != std::string::npos) line.replace(at, name.size() + 1, value);
-                }
-                note(line);
-                engine.send(line);
-            }
+        } else if (kind == ">") {
+            if (startsWith(arg, "$hint")) arg = board.hint + arg.substr(5);
+            if (arg == "$under") arg = board.hint.substr(0, 4) + (board.hint.substr(4) == "n" ? "q" : "n");
+            if (arg == "$miss") arg = board.miss();
+            for (const auto& [name, value] : vars)
+                if (arg.find("$" + name) != std::string::npos) arg.replace(arg.find("$" + name), name.size() + 1, value);
+            note(arg);
+            engine.send(arg);
         } else if (kind == "raw") {
             std::string text = unescape(arg);
             engine.sendRaw(text);
@@ -211,17 +201,17 @@ void runSessionScript(const SessionScript& script, const std::map<std::string, s
                 return !observe(line) && std::regex_search(line, pattern, std::regex_constants::match_continuous);
             }, timeoutMs)) << engine.dump();
         } else if (kind == "=" || kind == "~") {
-            ASSERT_TRUE(engine.waitFor([&](const std::string& line) { return !observe(line); }, kLong)) << engine.dump();
+            ASSERT_TRUE(engine.waitFor([&](const std::string& line) { return !observe(line); }, kLong));
             const std::string& line = engine.transcript().back();
             EXPECT_TRUE(kind == "=" ? line == arg : std::regex_match(line, std::regex(arg))) << engine.dump();
             checked = engine.mark();
         } else if (kind == "!") {
             ASSERT_TRUE(sync()) << engine.dump();
             const std::regex pattern(arg);
-            std::vector<std::string> lines = arg.empty() ? std::vector<std::string>{} : engine.linesSince(checked);
-            if (!lines.empty()) lines.pop_back();  // the answer to the sync
-            for (const std::string& line : lines)
-                EXPECT_FALSE(std::regex_search(line, pattern, std::regex_constants::match_continuous)) << engine.dump();
+            const std::vector<std::string> lines = engine.linesSince(checked);
+            // The last line answers the sync.
+            for (size_t i = 0; !arg.empty() && i + 1 < lines.size(); ++i)
+                EXPECT_FALSE(std::regex_search(lines[i], pattern, std::regex_constants::match_continuous)) << lines[i];
             checked = engine.mark();
         } else if (kind == "lastpv" || kind == "wait") {
             std::optional<std::vector<std::string>> pv;
