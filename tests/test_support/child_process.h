@@ -31,7 +31,6 @@ class ChildProcess {
     std::vector<std::string> readAllLines(int timeoutMs);  // until the end of output
     // The exit status, 128 + signal when killed, -1 while still running.
     int waitExit(int timeoutMs);
-    bool hasExited() { return waitExit(0) != -1; }
     pid_t pid() const { return pid_; }
     std::string errorOutput();  // standard error so far
 

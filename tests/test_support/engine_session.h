@@ -45,7 +45,6 @@ class EngineSession {
     std::string dump() const;  // the transcript, for failure messages
 
     ChildProcess& process() { return child_; }
-    const std::string& workDir() const { return workDir_; }
 
    private:
     ChildProcess child_;

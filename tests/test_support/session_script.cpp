@@ -183,8 +183,10 @@ void runSessionScript(const SessionScript& script, const std::map<std::string, s
             if (startsWith(arg, "$hint")) arg = board.hint + arg.substr(5);
             if (arg == "$under") arg = board.hint.substr(0, 4) + (board.hint.substr(4) == "n" ? "q" : "n");
             if (arg == "$miss") arg = board.miss();
-            for (const auto& [name, value] : vars)
-                if (arg.find("$" + name) != std::string::npos) arg.replace(arg.find("$" + name), name.size() + 1, value);
+            for (const auto& [name, value] : vars) {
+                const size_t at = arg.find("$" + name);
+                if (at != std::string::npos) arg.replace(at, name.size() + 1, value);
+            }
             note(arg);
             engine.send(arg);
         } else if (kind == "raw") {
