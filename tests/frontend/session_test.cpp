@@ -17,7 +17,7 @@ class SessionTest : public ::testing::TestWithParam<SessionScript> {};
 
 TEST_P(SessionTest, StaysInStep) {
     if (GetParam().name == "BookTooLargeForMemory") GTEST_SKIP() << "run by BookTooLargeForMemory below";
-    runSessionScript(GetParam(), {{"long", std::string(10000, 'u')}});
+    runSessionScript(GetParam(), {{"long", std::string(10000, 'u')}, {"data", TARVOK_TEST_DATA_DIR}});
 }
 
 auto scriptName = [](const ::testing::TestParamInfo<SessionScript>& info) { return info.param.name; };

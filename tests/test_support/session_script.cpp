@@ -170,6 +170,10 @@ void runSessionScript(const SessionScript& script, const std::map<std::string, s
         const size_t blank = step.find(' ');
         const std::string kind = step.substr(0, blank);
         std::string arg = blank == std::string::npos ? "" : step.substr(blank + 1);
+        for (const auto& [name, value] : vars) {
+            const size_t at = arg.find("$" + name);
+            if (at != std::string::npos) arg.replace(at, name.size() + 1, value);
+        }
         if (kind == "ini") {
             ini = unescape(arg);
         } else if (kind == "ulimit") {
@@ -183,10 +187,6 @@ void runSessionScript(const SessionScript& script, const std::map<std::string, s
             if (startsWith(arg, "$hint")) arg = board.hint + arg.substr(5);
             if (arg == "$under") arg = board.hint.substr(0, 4) + (board.hint.substr(4) == "n" ? "q" : "n");
             if (arg == "$miss") arg = board.miss();
-            for (const auto& [name, value] : vars) {
-                const size_t at = arg.find("$" + name);
-                if (at != std::string::npos) arg.replace(at, name.size() + 1, value);
-            }
             note(arg);
             engine.send(arg);
         } else if (kind == "raw") {

@@ -6,7 +6,8 @@
 //   ulimit <kb>       address-space cap for the next start
 //   start [args]      starts the binary with the arguments; reads nothing
 //   > <line>          sends a line; "$hint" is the expected reply, "$under" it with
-//                     another promotion piece, "$miss" another legal move, "$<var>" a variable's value
+//                     another promotion piece, "$miss" another legal move
+// In every step "$<var>" stands for a variable's value.
 //   raw <text>        sends text as it is ("\r", "\n" escapes)
 //   < <regex>         waits for a line that starts with a match ("<@ms" sets the time-out)
 //   = <text>          the next line is exactly text ("~ <regex>": matches regex)
