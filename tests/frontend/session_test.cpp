@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -28,6 +29,10 @@ INSTANTIATE_TEST_SUITE_P(Process, SessionTest, ::testing::ValuesIn(readSessionSc
 
 // A book of two million one-move nodes: 44 MB on disk, over 400 MB loaded.
 TEST(SessionBookTest, BookTooLargeForMemory) {
+    const std::vector<SessionScript> scripts = readSessionScripts("front/uci.txt");
+    const auto script = std::find_if(scripts.begin(), scripts.end(),
+                                     [](const SessionScript& s) { return s.name == "BookTooLargeForMemory"; });
+    ASSERT_NE(script, scripts.end());
     std::string bytes = "BOOK";
     auto append = [&bytes](uint32_t value) {
         for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<char>(value >> (8 * i)));
@@ -42,8 +47,7 @@ TEST(SessionBookTest, BookTooLargeForMemory) {
     }
     const std::string path = "/tmp/tarvok_large_book_" + std::to_string(getpid()) + ".bin";
     std::ofstream(path, std::ios::binary) << bytes;
-    for (const SessionScript& script : readSessionScripts("front/uci.txt"))
-        if (script.name == "BookTooLargeForMemory") runSessionScript(script, {{"book", path}});
+    runSessionScript(*script, {{"book", path}});
     std::remove(path.c_str());
 }
 

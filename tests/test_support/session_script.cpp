@@ -138,7 +138,7 @@ std::vector<SessionScript> readSessionScripts(const std::string& dataFile) {
         if (startsWith(line, "case ")) scripts.push_back({line.substr(5), {}});
         else if (line[0] != '#' && !scripts.empty()) scripts.back().steps.push_back(line);
     }
-    EXPECT_FALSE(scripts.empty()) << dataFile;
+    if (scripts.empty()) scripts.push_back({"MissingFile", {"missing " + dataFile}});  // fails as an unknown step
     return scripts;
 }
 
