@@ -3,11 +3,10 @@
 // script would drive it. A file holds cases, each "case <name>" followed by
 // steps, one a line ("#" starts a comment line):
 //   ini <text>        tarvok.ini for the next start ("\n" escapes; empty: none)
-//   ulimit <kb>       address-space cap for the next start
+//   ulimit <kb>       address-space cap for the next start (skipped under ASan)
 //   start [args]      starts the binary with the arguments; reads nothing
 //   > <line>          sends a line; "$hint" is the expected reply, "$under" it with
 //                     another promotion piece, "$miss" another legal move
-// In every step "$<var>" stands for a variable's value.
 //   raw <text>        sends text as it is ("\r", "\n" escapes)
 //   < <regex>         waits for a line that starts with a match ("<@ms" sets the time-out)
 //   = <text>          the next line is exactly text ("~ <regex>": matches regex)
@@ -20,9 +19,9 @@
 //   close             closes the engine's input
 //   exit <n>          the engine ends with status n
 //   end               nothing more comes out
-// The first line sent picks the protocol. Every line read passes the GUI's
-// board, which follows the game and fails any move nobody asked for and any
-// illegal move or ponder move.
+// In every step "$<var>" stands for a variable's value. The first line sent
+// picks the protocol. Every line read passes the GUI's board, which follows
+// the game and fails any move nobody asked for and any illegal move or ponder move.
 #pragma once
 
 #include <map>
