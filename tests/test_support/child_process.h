@@ -1,19 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Runs a program as a child process with pipes on its standard input, output
-// and error, for tests that drive a binary line by line.
-//
-//   ChildProcess child;
-//   child.start(path, {"-help"});          // fork/exec; false when it cannot start
-//   child.writeLine("uci");                // sends "uci\n"
-//   child.readLine(line, 2000);            // next output line, waiting at most 2 s
-//   child.closeInput();                    // end of input for the child
-//   child.waitExit(2000);                  // exit status, or -1 on time-out
-//
-// The destructor kills a child that is still running.
+// A program run as a child process with pipes on its standard input, output
+// and error, for tests that drive a binary line by line. The destructor kills
+// a child that is still running.
 #pragma once
 
-#include <string>
 #include <sys/types.h>
+
+#include <string>
 #include <vector>
 
 namespace tarvok::test {
@@ -25,37 +18,23 @@ class ChildProcess {
     ChildProcess& operator=(const ChildProcess&) = delete;
     ~ChildProcess();
 
-    // Starts path with the arguments (argv[0] is path); workDir, when not
-    // empty, becomes the child's working directory.
+    // Starts path with the arguments in workDir (when not empty); false when
+    // it cannot start.
     bool start(const std::string& path, const std::vector<std::string>& args, const std::string& workDir = "");
-
-    // Writes text (writeLine adds the newline); false once input is closed or
-    // the child has stopped reading.
+    // False once input is closed or the child has stopped reading.
     bool write(const std::string& text);
     bool writeLine(const std::string& line) { return write(line + "\n"); }
     void closeInput();
-
-    // The next line of standard output without its newline. False on time-out
-    // or at the end of the output (a final piece without newline is returned
-    // as a line first).
+    // The next output line without its newline (a final piece without one
+    // counts); false on time-out or at the end of output.
     bool readLine(std::string& line, int timeoutMs);
-    // Every remaining output line until the child closes its output or the
-    // time runs out.
-    std::vector<std::string> readAllLines(int timeoutMs);
-
-    // Waits for the child to end: its exit status, 128 + signal when killed
-    // by a signal, or -1 when it is still running after timeoutMs.
+    std::vector<std::string> readAllLines(int timeoutMs);  // until the end of output
+    // The exit status, 128 + signal when killed, -1 while still running.
     int waitExit(int timeoutMs);
-    bool hasExited() { return waitExit(0) != -1; }
-
     pid_t pid() const { return pid_; }
-
-    // Whatever the child has written to standard error so far.
-    std::string errorOutput();
+    std::string errorOutput();  // standard error so far
 
    private:
-    bool fillOutput(int timeoutMs);  // false on time-out or end of output
-
     pid_t pid_ = -1;
     int inputFd_ = -1;
     int outputFd_ = -1;

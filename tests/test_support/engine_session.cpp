@@ -5,7 +5,7 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <sstream>
 
@@ -28,9 +28,7 @@ int64_t nowMs() {
 
 EngineSession::~EngineSession() {
     child_.closeInput();
-    if (child_.waitExit(3000) == -1) {
-        // The ChildProcess destructor kills it; nothing else to do here.
-    }
+    child_.waitExit(3000);  // a child still running then is killed by ChildProcess
     if (!workDir_.empty()) {
         std::remove((workDir_ + "/tarvok.ini").c_str());
         ::rmdir(workDir_.c_str());
@@ -38,23 +36,20 @@ EngineSession::~EngineSession() {
 }
 
 bool EngineSession::start(const std::string& firstLine, const std::string& iniText, long memoryLimitKb) {
+    if (!launch({}, iniText, memoryLimitKb) || !waitForPrefix("Tarvok ", 5000)) return false;
+    return firstLine.empty() || send(firstLine);
+}
+
+bool EngineSession::launch(const std::vector<std::string>& args, const std::string& iniText, long memoryLimitKb) {
     char pattern[] = "/tmp/tarvok-session-XXXXXX";
     if (::mkdtemp(pattern) == nullptr) return false;
     workDir_ = pattern;
-    if (!iniText.empty()) {
-        FILE* ini = std::fopen((workDir_ + "/tarvok.ini").c_str(), "w");
-        if (ini == nullptr) return false;
-        std::fputs(iniText.c_str(), ini);
-        std::fclose(ini);
-    }
-    const bool started =
-        memoryLimitKb > 0
-            ? child_.start("/bin/sh", {"-c", "ulimit -v " + std::to_string(memoryLimitKb) + " && exec \"$0\"", TARVOK_BINARY},
-                           workDir_)
-            : child_.start(TARVOK_BINARY, {}, workDir_);
-    if (!started) return false;
-    if (!waitForPrefix("Tarvok ", 5000)) return false;
-    return firstLine.empty() || send(firstLine);
+    if (!iniText.empty()) std::ofstream(workDir_ + "/tarvok.ini") << iniText;
+    if (memoryLimitKb <= 0) return child_.start(TARVOK_BINARY, args, workDir_);
+    std::vector<std::string> shellArgs = {"-c", "ulimit -v " + std::to_string(memoryLimitKb) + " && exec \"$0\" \"$@\"",
+                                          TARVOK_BINARY};
+    shellArgs.insert(shellArgs.end(), args.begin(), args.end());
+    return child_.start("/bin/sh", shellArgs, workDir_);
 }
 
 std::optional<std::string> EngineSession::waitFor(const std::function<bool(const std::string&)>& match,
@@ -106,7 +101,7 @@ std::vector<std::string> words(const std::string& text) {
     return result;
 }
 
-bool startsWith(const std::string& text, const std::string& prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
+bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 
 namespace {
 
@@ -134,7 +129,8 @@ std::vector<std::string> legalMoves(const std::string& fen, const std::vector<st
     Game game;
     std::vector<std::string> result;
     if (playAll(game, fen, moves) != -1) return result;
-    const int count = generateAll(*game.board, *game.scratch, 0, isInCheck(*game.board, static_cast<int>(game.board->side)));
+    const bool inCheck = isInCheck(*game.board, static_cast<int>(game.board->side));
+    const int count = generateAll(*game.board, *game.scratch, 0, inCheck);
     for (int i = 0; i < count; ++i) {
         const Move move = game.scratch->entries[i].move;
         if (game.board->makeMove(move)) {
@@ -156,9 +152,7 @@ bool movesAreLegal(const std::string& fen, const std::vector<std::string>& moves
 }
 
 int legalMoveCount(const std::string& fen, const std::vector<std::string>& moves) {
-    Game game;
-    if (playAll(game, fen, moves) != -1) return -1;
-    return countLegalMoves(*game.board, *game.scratch);
+    return movesAreLegal(fen, moves) ? static_cast<int>(legalMoves(fen, moves).size()) : -1;
 }
 
 }  // namespace tarvok::test
