@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "board/board_test_helpers.h"
 
-#include <cstring>
 #include <sstream>
-#include <string>
 
+#include "board/move_text.h"
 #include "board/movegen.h"
+#include "test_support/data_files.h"
 
 namespace tarvok::test {
 
@@ -16,20 +16,17 @@ std::unique_ptr<Board> boardFromFen(const char* fen) {
     return board;
 }
 
+std::string coordinateText(Move move) {
+    char text[kMoveTextSize];
+    moveToCoordinates(move, text);
+    return text;
+}
+
 Move findMove(const Board& board, const char* text) {
-    static constexpr char kPromotionLetters[] = "  nbrq";
     MoveList list;
     const int count = generateAll(board, list, 0, isInCheck(board, static_cast<int>(board.side)));
-    const size_t length = std::strlen(text);
-    if (length < 4) return NO_MOVE;
-    const int from = sq(text), to = sq(text + 2);
-    for (int i = 0; i < count; ++i) {
-        const Move move = list.entries[i].move;
-        if (moveFrom(move) != from || moveTo(move) != to) continue;
-        const int promotion = movePromotion(move);
-        if ((length == 4 && promotion == NO_PIECE) || (length == 5 && promotion != NO_PIECE && kPromotionLetters[promotion] == text[4]))
-            return move;
-    }
+    for (int i = 0; i < count; ++i)
+        if (coordinateText(list.entries[i].move) == text) return list.entries[i].move;
     return NO_MOVE;
 }
 
@@ -46,11 +43,10 @@ void playMoves(Board& board, const char* moves) {
 namespace {
 
 uint64_t perftFrom(Board& board, int depth, MoveList* lists) {
-    MoveList& list = lists[0];
-    const int count = generateAll(board, list, 0, isInCheck(board, static_cast<int>(board.side)));
+    const int count = generateAll(board, lists[0], 0, isInCheck(board, static_cast<int>(board.side)));
     uint64_t leaves = 0;
     for (int i = 0; i < count; ++i) {
-        const Move move = list.entries[i].move;
+        const Move move = lists[0].entries[i].move;
         if (board.makeMove(move)) leaves += depth == 1 ? 1 : perftFrom(board, depth - 1, lists + 1);
         board.unmakeMove(move);
     }
@@ -60,10 +56,24 @@ uint64_t perftFrom(Board& board, int depth, MoveList* lists) {
 }  // namespace
 
 uint64_t perftCount(Board& board, int depth) {
-    static MoveList lists[16];
-    if (depth <= 0) return 1;
-    if (depth > 16) return 0;
+    static MoveList lists[8];
+    if (depth <= 0 || depth > 8) return depth <= 0 ? 1 : 0;
     return perftFrom(board, depth, lists);
+}
+
+std::vector<std::vector<std::string>> readTable(const std::string& name) {
+    std::vector<std::vector<std::string>> rows;
+    for (const std::string& line : readDataLines("board/" + name)) {
+        if (line[0] == '#') continue;
+        std::vector<std::string> fields;
+        size_t start = 0;
+        for (size_t at; (at = line.find(" | ", start)) != std::string::npos; start = at + 3)
+            fields.push_back(line.substr(start, at - start));
+        fields.push_back(line.substr(start));
+        rows.push_back(fields);
+    }
+    EXPECT_FALSE(rows.empty()) << name;
+    return rows;
 }
 
 }  // namespace tarvok::test

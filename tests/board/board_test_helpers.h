@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Helpers shared by the board tests: a fixture that builds the attack tables,
-// square names, boards from FEN, finding a generated move by its coordinate
-// text, and a perft count built only on the generators and make/unmake.
+// Helpers shared by the board tests: attack tables once per suite, square
+// names, boards from FEN, moves by coordinate text, a perft count on the
+// generators and make/unmake, and the " | "-separated data tables.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "board/bitboard.h"
 #include "board/board.h"
@@ -24,13 +26,13 @@ class BoardTest : public ::testing::Test {
 constexpr int sq(const char* name) { return makeSquare(name[0] - 'a', name[1] - '1'); }
 constexpr Bitboard bit(const char* name) { return Bitboard{1} << sq(name); }
 
-// A Board on the heap (it is large), set from the FEN; fails the test when
-// the FEN is rejected.
+// A Board on the heap (it is large); a rejected FEN fails the test.
 std::unique_ptr<Board> boardFromFen(const char* fen);
 
-// The generated move (captures + quiets, or evasions when in check) with the
-// coordinate text "e2e4" / "e7e8q", or NO_MOVE.
+// The generated move (evasions when in check) with the coordinate text
+// "e2e4" / "e7e8q", or NO_MOVE.
 Move findMove(const Board& board, const char* text);
+std::string coordinateText(Move move);
 
 // Makes the moves of a blank-separated coordinate list; fails the test when
 // one is not generated or is illegal.
@@ -38,5 +40,8 @@ void playMoves(Board& board, const char* moves);
 
 // Leaf count of the legal-move tree, legality decided by makeMove.
 uint64_t perftCount(Board& board, int depth);
+
+// Rows of tests/data/board/<name>: fields split at " | ", '#' lines skipped.
+std::vector<std::vector<std::string>> readTable(const std::string& name);
 
 }  // namespace tarvok::test

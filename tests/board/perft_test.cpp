@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Every position of perft.txt: make/unmake restore the board field by field,
+// Every position of perft.txt: the leaf counts match the file, and in the
+// shallow tree below each one make/unmake restore the board field by field,
 // keys and incremental sums stay right, evasions agree with the full
-// generators, and the leaf counts match the file.
+// generators and the fast legal-move counter agrees with making the moves.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <vector>
 
 #include "board/board_test_helpers.h"
+#include "board/game_record.h"
+#include "board/legal_count.h"
 #include "board/movegen.h"
 #include "test_support/board_compare.h"
 #include "test_support/data_files.h"
@@ -15,16 +18,7 @@
 namespace tarvok::test {
 namespace {
 
-class PerftFile : public BoardTest {
-   protected:
-    static void SetUpTestSuite() {
-        BoardTest::SetUpTestSuite();
-        cases = readPerftCases();
-    }
-    static std::vector<PerftCase> cases;
-};
-
-std::vector<PerftCase> PerftFile::cases;
+class PerftFile : public BoardTest {};
 
 std::vector<Move> legalMoves(Board& board, const MoveList& list, int count) {
     std::vector<Move> legal;
@@ -37,16 +31,17 @@ std::vector<Move> legalMoves(Board& board, const MoveList& list, int count) {
     return legal;
 }
 
-// Walks the tree to the depth, checking every make and unmake.
-void checkTree(Board& board, int depth, const char* fen) {
+void checkTree(Board& board, int depth, const std::string& fen) {
+    MoveList scratch;
+    ASSERT_EQ(countLegalMovesFast(board), countLegalMoves(board, scratch)) << fen << " ply " << board.plyCount;
+    if (depth == 0) return;
     MoveList list;
     const bool inCheck = isInCheck(board, static_cast<int>(board.side));
     const int count = generateAll(board, list, 0, inCheck);
     if (inCheck) {
-        // Evasions must keep exactly the legal moves of the full generators.
         MoveList all;
-        int allCount = generateCaptures(board, all, 0);
-        allCount += generateQuiets(board, all, allCount);
+        const int captures = generateCaptures(board, all, 0);
+        const int allCount = captures + generateQuiets(board, all, captures);
         ASSERT_EQ(legalMoves(board, list, count), legalMoves(board, all, allCount)) << fen;
     }
     const auto before = std::make_unique<Board>(board);
@@ -57,39 +52,24 @@ void checkTree(Board& board, int depth, const char* fen) {
         ASSERT_TRUE(board.isConsistent()) << fen << " move " << move;
         ASSERT_EQ(board.plyCount, before->plyCount + 1);
         ASSERT_EQ(board.keyHistory[before->keyHistoryCount], before->hashKey);
-        if (legal && depth > 1) checkTree(board, depth - 1, fen);
+        if (legal) checkTree(board, depth - 1, fen);
         board.unmakeMove(move);
         ASSERT_TRUE(sameBoard(*before, board)) << fen << " move " << move;
     }
 }
 
-TEST_F(PerftFile, FileIsComplete) {
+TEST_F(PerftFile, CountsAndMakeUnmakeInEveryPosition) {
+    const std::vector<PerftCase> cases = readPerftCases();
     ASSERT_EQ(cases.size(), 174u);
-    for (const PerftCase& perftCase : cases) EXPECT_GE(perftCase.counts.size(), 4u) << perftCase.fen;
-}
-
-TEST_F(PerftFile, MakeUnmakeRestoresEveryFieldToDepthTwo) {
-    for (const PerftCase& perftCase : cases) {
-        auto board = boardFromFen(perftCase.fen.c_str());
-        checkTree(*board, 2, perftCase.fen.c_str());
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const std::string& fen = cases[i].fen;
+        ASSERT_GE(cases[i].counts.size(), 4u) << fen;
+        auto board = boardFromFen(fen.c_str());
+        ASSERT_TRUE(board->isConsistent()) << fen;
+        checkTree(*board, 2, fen);
         if (HasFatalFailure()) return;
-    }
-}
-
-TEST_F(PerftFile, CountsToDepthThree) {
-    for (const PerftCase& perftCase : cases) {
-        auto board = boardFromFen(perftCase.fen.c_str());
-        for (int depth = 1; depth <= 3; ++depth)
-            EXPECT_EQ(perftCount(*board, depth), perftCase.counts[static_cast<size_t>(depth - 1)])
-                << perftCase.fen << " depth " << depth;
-        EXPECT_EQ(board->plyCount, 0u);
-    }
-}
-
-TEST_F(PerftFile, CountsAtDepthFourForTheFirstPositions) {
-    for (size_t i = 0; i < 24 && i < cases.size(); ++i) {
-        auto board = boardFromFen(cases[i].fen.c_str());
-        EXPECT_EQ(perftCount(*board, 4), cases[i].counts[3]) << cases[i].fen;
+        for (int depth = 1; depth <= (i < 24 ? 4 : 3); ++depth)
+            EXPECT_EQ(perftCount(*board, depth), cases[i].counts[depth - 1]) << fen << " depth " << depth;
     }
 }
 
