@@ -62,6 +62,15 @@ int fieldOf(const Board& b, const std::string& name) {
     return found == fields.end() ? 0 : found->second;
 }
 
+// Checks "name=value ..." against the board's fields.
+void expectFields(const Board& b, const std::string& list, const std::string& name) {
+    std::istringstream checks(list);
+    for (std::string check; checks >> check;) {
+        const size_t equals = check.find('=');
+        EXPECT_EQ(fieldOf(b, check.substr(0, equals)), std::stoi(check.substr(equals + 1))) << name << ": " << check;
+    }
+}
+
 TEST_F(FenTest, TableOfTexts) {
     for (const auto& row : readTable("fen.txt")) {
         ASSERT_GE(row.size(), 2u);
@@ -73,12 +82,7 @@ TEST_F(FenTest, TableOfTexts) {
         ASSERT_TRUE(accepts(text.c_str())) << '"' << text << '"';
         // The counters are always written as "0 1", followed by a blank.
         EXPECT_EQ(written(), row[1] + " 0 1 ") << text;
-        std::istringstream checks(row.size() > 2 ? row[2] : "");
-        for (std::string check; checks >> check;) {
-            const size_t equals = check.find('=');
-            EXPECT_EQ(fieldOf(*board, check.substr(0, equals)), std::stoi(check.substr(equals + 1)))
-                << text << ": " << check;
-        }
+        expectFields(*board, row.size() > 2 ? row[2] : "", text);
     }
     EXPECT_FALSE(accepts(nullptr));
     // Very long texts are read without trouble.
@@ -90,6 +94,20 @@ TEST_F(FenTest, TableOfTexts) {
     EXPECT_EQ(board->castleRights, 15);
     ASSERT_TRUE(accepts((kings + "5 " + std::string(100000, '7')).c_str()));
     EXPECT_EQ(board->halfmoveClock, 5);
+}
+
+TEST_F(FenTest, MakeThenUnmakeTable) {
+    for (const auto& row : readTable("makemove.txt")) {
+        ASSERT_GE(row.size(), 3u);
+        const std::string name = row[0] + " | " + row[1];
+        ASSERT_TRUE(accepts(row[0].c_str())) << name;
+        const auto loaded = std::make_unique<Board>(*board);
+        playMoves(*board, row[1].c_str());
+        EXPECT_EQ(written(), row[2] + " 0 1 ") << name;
+        expectFields(*board, row.size() > 3 ? row[3] : "", name);
+        while (board->plyCount > 0) board->unmakeMove(board->plyRecords[board->plyCount - 1].move);
+        EXPECT_TRUE(sameBoard(*loaded, *board)) << name;
+    }
 }
 
 TEST_F(FenTest, StartTextMatchesStartArray) {
