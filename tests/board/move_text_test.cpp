@@ -93,9 +93,18 @@ TEST_F(MoveText, RecordAcrossTakeBacksAndWhenFull) {
     EXPECT_EQ(takeBackGameMove(*game.board, *game.record), 1);
     EXPECT_EQ(takeBackGameMove(*game.board, *game.record), 0);
     EXPECT_TRUE(sameBoard(*start, *game.board));
-    // A full record refuses further moves.
-    game.record->gameIndex = game.record->gameLength = kMaxGameMoves;
+    // A full record refuses further moves, and takes one again after a step back.
+    for (int i = 0; i < kMaxGameMoves; ++i) ASSERT_TRUE(game.record->append(game.record->gameMoves[0].move));
+    EXPECT_TRUE(game.record->isFull());
     expectRejected(game, "e2e4");
+    EXPECT_FALSE(game.record->append(NO_MOVE));
+    EXPECT_EQ(game.record->gameLength, static_cast<uint32_t>(kMaxGameMoves));
+    EXPECT_EQ(game.record->lastRecorded(), game.record->gameMoves[0].move);
+    game.record->gameIndex = kMaxGameMoves - 10;
+    EXPECT_FALSE(game.record->isFull());
+    EXPECT_TRUE(game.record->append(NO_MOVE));
+    EXPECT_EQ(game.record->gameLength, static_cast<uint32_t>(kMaxGameMoves - 9));
+    EXPECT_EQ(game.record->lastRecorded(), NO_MOVE);
 }
 
 TEST_F(MoveText, CoordinateTextRoundTripsThroughTheParser) {

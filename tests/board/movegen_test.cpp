@@ -1,15 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Move generation over the table in movegen.txt: emission order, castling
-// conditions, check evasions, legal counts and isValidMove.
+// Move generation over the table in movegen.txt (emission order, castling
+// conditions, check evasions, legal counts, isValidMove), and the fixed-size
+// stores it writes: the MoveList and the PlyRecord and key stacks.
 #include "board/movegen.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "board/board_test_helpers.h"
 #include "board/game_record.h"
 #include "board/legal_count.h"
+#include "test_support/board_compare.h"
 
 namespace tarvok::test {
 namespace {
@@ -83,6 +86,61 @@ TEST_F(MoveGeneration, Table) {
         for (int i = 0; i < count; ++i) EXPECT_TRUE(isValidMove(*board, list.entries[i].move)) << describe(list.entries[i].move);
         EXPECT_FALSE(isValidMove(*board, NO_MOVE));
     }
+}
+
+struct GuardedList {
+    MoveList list;
+    uint32_t guard[64];
+};
+
+TEST_F(MoveGeneration, MoveListIsFilledToCapacityAndNoFurther) {
+    // Nine queens and more: about as many pseudo-legal moves as FEN admits.
+    auto board = boardFromFen("3Q4/1Q4Q1/4Q3/2Q4R/Q4Q2/3Q4/1Q4R1/1K1BBNNk w - - ");
+    auto reference = std::make_unique<GuardedList>();
+    const int captures = generateCaptures(*board, reference->list, 0);
+    const int total = captures + generateQuiets(*board, reference->list, captures);
+    ASSERT_GT(total, 200);
+    ASSERT_LT(total, kMaxMoves);
+    // Starting late in the list, the generators stop at its last entry and
+    // leave the entries before the first one alone.
+    auto guarded = std::make_unique<GuardedList>();
+    std::memset(guarded.get(), 0xA5, sizeof *guarded);
+    const int first = 100;
+    const int written = generateAll(*board, guarded->list, first, false);
+    EXPECT_EQ(written, kMaxMoves - first);
+    for (int i = 0; i < written; ++i) EXPECT_EQ(guarded->list.entries[first + i].move, reference->list.entries[i].move);
+    for (int i = 0; i < first; ++i) EXPECT_EQ(guarded->list.entries[i].move, 0xA5A5A5A5u);
+    // A full list takes nothing more, whatever entry the caller names; evasions neither.
+    EXPECT_EQ(generateQuiets(*board, guarded->list, kMaxMoves), 0);
+    EXPECT_EQ(generateCaptures(*board, guarded->list, kMaxMoves + 50), 0);
+    auto checked = boardFromFen("3Q4/1Q4Q1/4Q3/2Q4R/Q4Q2/3Q4/1Q4R1/1K1BBNNk b - - ");
+    ASSERT_TRUE(isInCheck(*checked, BLACK));
+    EXPECT_LE(generateEvasions(*checked, guarded->list, kMaxMoves - 1), 1);
+    for (uint32_t word : guarded->guard) EXPECT_EQ(word, 0xA5A5A5A5u);
+}
+
+TEST_F(MoveGeneration, StacksFillToTheirCapacity) {
+    auto board = boardFromFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
+    auto start = std::make_unique<Board>(*board);
+    const char* cycle[4] = {"g1f3", "g8f6", "f3g1", "f6g8"};
+    int made = 0;
+    while (board->hasRoomForPly()) playMoves(*board, cycle[made++ % 4]);
+    EXPECT_EQ(made, kMaxPlyRecords);
+    EXPECT_EQ(board->keyHistoryCount, static_cast<uint32_t>(kMaxPlyRecords));
+    EXPECT_EQ(board->halfmoveClock, kMaxPlyRecords % 256);
+    EXPECT_TRUE(board->isConsistent());
+    // The position repeats every four plies.
+    EXPECT_EQ(board->keyHistory[kMaxPlyRecords - 4], board->hashKey);
+    // With the stack full, counting legal moves cannot make them: it counts
+    // on the bitboards instead, still right, and leaves the board alone.
+    auto full = std::make_unique<Board>(*board);
+    MoveList scratch;
+    EXPECT_EQ(countLegalMoves(*board, scratch), 20);
+    EXPECT_TRUE(sameBoard(*full, *board));
+    while (board->plyCount > 0) board->unmakeMove(board->plyRecords[board->plyCount - 1].move);
+    EXPECT_TRUE(sameBoard(*start, *board));
+    // The stacks hold a full game plus the search's plies.
+    EXPECT_GE(kMaxPlyRecords, kMaxGameMoves + kMaxSearchPly);
 }
 
 }  // namespace

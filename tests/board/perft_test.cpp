@@ -3,15 +3,20 @@
 // shallow tree below each one make/unmake restore the board field by field,
 // keys and incremental sums stay right, evasions agree with the full
 // generators and the fast legal-move counter agrees with making the moves.
+// Below them the parts the tree rests on: attack tables and Zobrist keys.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstdlib>
+#include <random>
 #include <vector>
 
 #include "board/board_test_helpers.h"
 #include "board/game_record.h"
 #include "board/legal_count.h"
 #include "board/movegen.h"
+#include "board/zobrist.h"
 #include "test_support/board_compare.h"
 #include "test_support/data_files.h"
 
@@ -71,6 +76,83 @@ TEST_F(PerftFile, CountsAndMakeUnmakeInEveryPosition) {
         for (int depth = 1; depth <= (i < 24 ? 4 : 3); ++depth)
             EXPECT_EQ(perftCount(*board, depth), cases[i].counts[depth - 1]) << fen << " depth " << depth;
     }
+}
+
+// Leaper tables and line types from the file and rank distances.
+TEST_F(PerftFile, LeaperTablesAndLineTypes) {
+    for (int s = 0; s < 64; ++s) {
+        for (int t = 0; t < 64; ++t) {
+            const int df = fileOf(t) - fileOf(s), dr = rankOf(t) - rankOf(s);
+            const int adf = std::abs(df), adr = std::abs(dr);
+            SCOPED_TRACE(coordinateText(makeMoveWord(s, t, 0)));
+            EXPECT_EQ(knightAttacks[s] >> t & 1, (adf == 1 && adr == 2) || (adf == 2 && adr == 1));
+            EXPECT_EQ(kingAttacks[s] >> t & 1, std::max(adf, adr) == 1);
+            EXPECT_EQ(pawnAttacks[WHITE][s] >> t & 1, adf == 1 && dr == 1);
+            EXPECT_EQ(pawnAttacks[BLACK][s] >> t & 1, adf == 1 && dr == -1);
+            const int line = s == t              ? LINE_NONE
+                             : df == 0           ? LINE_FILE
+                             : dr == 0           ? LINE_RANK
+                             : df == dr          ? LINE_DIAGONAL
+                             : df == -dr         ? LINE_ANTIDIAGONAL
+                                                 : LINE_NONE;
+            EXPECT_EQ(lineType[s][t], line);
+        }
+    }
+}
+
+Bitboard walkRays(int square, Bitboard occupancy, bool rook) {
+    static constexpr int kSteps[8][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {1, -1}, {-1, 1}, {-1, -1}};
+    Bitboard attacks = 0;
+    for (int ray = rook ? 0 : 4; ray < (rook ? 4 : 8); ++ray) {
+        int file = fileOf(square) + kSteps[ray][0], rank = rankOf(square) + kSteps[ray][1];
+        for (; file >= 0 && file < 8 && rank >= 0 && rank < 8; file += kSteps[ray][0], rank += kSteps[ray][1]) {
+            attacks |= Bitboard{1} << makeSquare(file, rank);
+            if (occupancy >> makeSquare(file, rank) & 1) break;
+        }
+    }
+    return attacks;
+}
+
+// Magic slider lookups against a plain ray walk, sparse and dense boards;
+// the portable bit count against the library's.
+TEST_F(PerftFile, SliderLookupsAndBitCount) {
+    std::mt19937_64 random(20240611);
+    for (int s = 0; s < 64; ++s) {
+        for (int trial = 0; trial < 400; ++trial) {
+            Bitboard occupancy = random() & random();
+            if (trial & 1) occupancy |= random();
+            ASSERT_EQ(rookAttacks(s, occupancy), walkRays(s, occupancy, true)) << s << " " << occupancy;
+            ASSERT_EQ(bishopAttacks(s, occupancy), walkRays(s, occupancy, false)) << s << " " << occupancy;
+            ASSERT_EQ(queenAttacks(s, occupancy), rookAttacks(s, occupancy) | bishopAttacks(s, occupancy));
+            ASSERT_EQ(popCount(occupancy), std::popcount(occupancy)) << occupancy;
+        }
+    }
+    EXPECT_EQ(popCount(~Bitboard{0}), 64);
+}
+
+TEST_F(PerftFile, ZobristKeys) {
+    std::vector<HashKey> keys(std::begin(kZobrist.piece), std::end(kZobrist.piece));
+    keys.insert(keys.end(), std::begin(kZobrist.castleRight), std::end(kZobrist.castleRight));
+    keys.insert(keys.end(), std::begin(kZobrist.enPassant), std::end(kZobrist.enPassant));
+    keys.push_back(kZobrist.side);
+    std::sort(keys.begin(), keys.end());
+    EXPECT_NE(keys[0], 0u);
+    EXPECT_EQ(std::adjacent_find(keys.begin(), keys.end()), keys.end());
+    // The key of a set of rights is the XOR of its single rights.
+    for (int rights = 0; rights < 16; ++rights) {
+        HashKey expected = 0;
+        for (int right = 0; right < 4; ++right)
+            if (rights & (1 << right)) expected ^= kZobrist.castleRight[right];
+        EXPECT_EQ(kZobrist.castle[rights], expected) << rights;
+    }
+    // A key from scratch covers pieces, rights, the en-passant file and the side.
+    auto board = boardFromFen("4k3/8/8/8/4P3/8/8/4K3 b - e3 0 1");
+    EXPECT_EQ(board->computeKey(), pieceKey(WHITE, KING, sq("e1")) ^ pieceKey(BLACK, KING, sq("e8")) ^
+                                       pieceKey(WHITE, PAWN, sq("e4")) ^ kZobrist.enPassant[4] ^ kZobrist.side);
+    board = boardFromFen("4k2r/8/8/8/8/8/8/R3K3 w Qk - ");
+    EXPECT_EQ(board->computeKey(), pieceKey(WHITE, KING, sq("e1")) ^ pieceKey(BLACK, KING, sq("e8")) ^
+                                       pieceKey(WHITE, ROOK, sq("a1")) ^ pieceKey(BLACK, ROOK, sq("h8")) ^
+                                       kZobrist.castleRight[1] ^ kZobrist.castleRight[2]);
 }
 
 }  // namespace

@@ -1,0 +1,121 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The evaluation: positions scored by hand term by term (eval.txt), colour
+// symmetry over every position the tests know, and the lazy exit.
+#include "eval/evaluate.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "board/board_test_helpers.h"
+#include "eval/eval_weights.h"
+#include "test_support/data_files.h"
+
+namespace tarvok::test {
+namespace {
+
+class Evaluation : public BoardTest {
+   protected:
+    int full(const std::string& fen, EvalTerms& terms) {
+        EXPECT_TRUE(board->setFromFen(fen.c_str())) << fen;
+        return evaluateWithTerms(*board, -32000, 32000, 0, terms);
+    }
+    std::unique_ptr<Board> board = std::make_unique<Board>();
+};
+
+int valueOf(const std::string& name, int score, const EvalTerms& t, const Board& board) {
+    const std::map<std::string, const int*> perColour = {
+        {"material", t.material}, {"blend", t.blend}, {"patterns", t.patterns}, {"pawns", t.pawnStructure},
+        {"mobility", t.mobility}, {"safe", t.safeMobility}, {"tropism", t.tropism},
+        {"placement", t.placement}, {"king", t.kingSafety}};
+    if (name == "score") return score;
+    if (name == "stage") return static_cast<int>(board.stage);
+    const auto found = perColour.find(name.substr(0, name.size() - 1));
+    EXPECT_TRUE(found != perColour.end() && (name.back() == 'W' || name.back() == 'B')) << name;
+    return found == perColour.end() ? 0 : found->second[name.back() == 'W' ? WHITE : BLACK];
+}
+
+std::vector<std::string> tableFens() {
+    std::vector<std::string> fens;
+    for (const auto& row : readTable("eval.txt")) fens.push_back(row[0]);
+    return fens;
+}
+
+TEST_F(Evaluation, HandScoredPositions) {
+    for (const auto& row : readTable("eval.txt")) {
+        ASSERT_EQ(row.size(), 2u) << row[0];
+        EvalTerms terms{};
+        const int score = full(row[0], terms);
+        std::istringstream checks(row[1]);
+        for (std::string check; checks >> check;) {
+            const size_t equals = check.find('=');
+            const std::string name = check.substr(0, equals), value = check.substr(equals + 1);
+            if (name == "exit") {
+                EXPECT_EQ(terms.exit, value == "draw" ? EVAL_EXIT_INSUFFICIENT : EVAL_EXIT_FULL) << row[0];
+            } else {
+                EXPECT_EQ(valueOf(name, score, terms, *board), std::stoi(value)) << row[0] << ": " << check;
+            }
+        }
+    }
+}
+
+// A position and its colour-mirrored twin score the same, and outside the
+// insufficient-material exit the side to move only flips the sign.
+TEST_F(Evaluation, ColourSymmetry) {
+    std::vector<std::string> fens = tableFens();
+    for (const PerftCase& perftCase : readPerftCases()) fens.push_back(perftCase.fen);
+    for (const std::string& line : readDataLines("bk.epd")) fens.push_back(line.substr(0, line.find(" bm")));
+    int flipped = 0;
+    for (std::string fen : fens) {
+        SCOPED_TRACE(fen);
+        EvalTerms terms{}, other{};
+        const int original = full(fen, terms);
+        char mirrored[kFenBufferSize];
+        ASSERT_EQ(mirrorFen(fen.c_str(), mirrored, kFenBufferSize), 1);
+        EXPECT_EQ(full(mirrored, other), original) << mirrored;
+        fen[fen.find(' ') + 1] ^= 'w' ^ 'b';
+        const int flip = full(fen, other);
+        if (terms.exit == EVAL_EXIT_INSUFFICIENT || other.exit == EVAL_EXIT_INSUFFICIENT) continue;
+        EXPECT_EQ(flip, -original);
+        ++flipped;
+    }
+    EXPECT_GT(flipped, 200);
+}
+
+// After 1. e4 without the Black queen. White: material 4125, middle game -80, endgame -80, blend -80;
+// Black: material 3150, middle game -92, endgame -78, weight 48: (-92*48 - 78*80) / 128 = -83.
+// Material and blend: 975 + 3 = 978.
+TEST_F(Evaluation, LazyExitReturnsTheBaseScoreOutsideTheWidenedWindow) {
+    constexpr int kBase = 978;
+    EvalTerms t{};
+    ASSERT_TRUE(board->setFromFen("rnb1kbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0 1"));
+    EXPECT_EQ(evaluateWithTerms(*board, -50, 50, 1, t), kBase);
+    EXPECT_EQ(t.exit, EVAL_EXIT_LAZY);
+    EXPECT_EQ(t.mobility[WHITE], 0);  // nothing after the exit was computed
+    EXPECT_EQ(evaluate(*board, -50, 50, 1), kBase);
+    // lazy 0, or any value but 1, evaluates in full.
+    const int fullScore = evaluateWithTerms(*board, -50, 50, 0, t);
+    EXPECT_EQ(t.exit, EVAL_EXIT_FULL);
+    EXPECT_NE(fullScore, kBase);
+    for (int lazy : {0, 2, -1}) EXPECT_EQ(evaluate(*board, -50, 50, lazy), fullScore) << lazy;
+    // The comparisons are strict: above beta needs base - margin > beta.
+    evaluateWithTerms(*board, -32000, kBase - kLazyMargin, 1, t);
+    EXPECT_EQ(t.exit, EVAL_EXIT_FULL);
+    EXPECT_EQ(evaluateWithTerms(*board, -32000, kBase - kLazyMargin - 1, 1, t), kBase);
+    EXPECT_EQ(t.exit, EVAL_EXIT_LAZY);
+    // Below alpha, from Black's side: base + margin < alpha.
+    ASSERT_TRUE(board->setFromFen("rnb1kbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1"));
+    evaluateWithTerms(*board, -kBase + kLazyMargin, 32000, 1, t);
+    EXPECT_EQ(t.exit, EVAL_EXIT_FULL);
+    EXPECT_EQ(evaluateWithTerms(*board, -kBase + kLazyMargin + 1, 32000, 1, t), -kBase);
+    EXPECT_EQ(t.exit, EVAL_EXIT_LAZY);
+    // Inside the widened window: always full.
+    evaluateWithTerms(*board, -1000, -900, 1, t);
+    EXPECT_EQ(t.exit, EVAL_EXIT_FULL);
+}
+
+}  // namespace
+}  // namespace tarvok::test
