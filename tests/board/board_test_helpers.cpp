@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "board/board_test_helpers.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "board/move_text.h"
@@ -57,8 +58,7 @@ uint64_t perftFrom(Board& board, int depth, MoveList* lists) {
 
 uint64_t perftCount(Board& board, int depth) {
     static MoveList lists[8];
-    if (depth <= 0 || depth > 8) return depth <= 0 ? 1 : 0;
-    return perftFrom(board, depth, lists);
+    return depth <= 0 ? 1 : perftFrom(board, std::min(depth, 8), lists);
 }
 
 std::vector<std::vector<std::string>> readTable(const std::string& name) {
@@ -74,6 +74,15 @@ std::vector<std::vector<std::string>> readTable(const std::string& name) {
     }
     EXPECT_FALSE(rows.empty()) << name;
     return rows;
+}
+
+void expectValues(const std::string& list, const std::function<int(const std::string&)>& valueOf,
+                  const std::string& context) {
+    std::istringstream checks(list);
+    for (std::string check; checks >> check;) {
+        const size_t equals = check.find('=');
+        EXPECT_EQ(valueOf(check.substr(0, equals)), std::stoi(check.substr(equals + 1))) << context << ": " << check;
+    }
 }
 
 }  // namespace tarvok::test

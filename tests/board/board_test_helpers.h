@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,5 +44,9 @@ uint64_t perftCount(Board& board, int depth);
 
 // Rows of tests/data/board/<name>: fields split at " | ", '#' lines skipped.
 std::vector<std::vector<std::string>> readTable(const std::string& name);
+
+// Checks every "name=value" of a blank-separated list against valueOf(name).
+void expectValues(const std::string& list, const std::function<int(const std::string&)>& valueOf,
+                  const std::string& context);
 
 }  // namespace tarvok::test

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Coordinate text in, long algebraic text out: the table in movetext.txt,
-// the game record across take-backs, and the coordinate round trip.
+// Coordinate text in, long algebraic and coordinate text out over the table
+// in movetext.txt, and the game record across take-backs and when full.
 #include "board/move_text.h"
 
 #include <gtest/gtest.h>
@@ -105,18 +105,6 @@ TEST_F(MoveText, RecordAcrossTakeBacksAndWhenFull) {
     EXPECT_TRUE(game.record->append(NO_MOVE));
     EXPECT_EQ(game.record->gameLength, static_cast<uint32_t>(kMaxGameMoves - 9));
     EXPECT_EQ(game.record->lastRecorded(), NO_MOVE);
-}
-
-TEST_F(MoveText, CoordinateTextRoundTripsThroughTheParser) {
-    const auto board = boardFromFen("r3k2r/1P6/8/3pP3/8/8/8/R3K2R w KQkq d6 0 1");
-    MoveList list{}, scratch{};
-    const int count = generateAll(*board, list, 0, false);
-    ASSERT_GT(count, 30);
-    for (int i = 0; i < count; ++i) {
-        const std::string text = coordinateText(list.entries[i].move);
-        ASSERT_LE(text.size(), 5u);
-        EXPECT_EQ(findMoveText(*board, scratch, text.c_str()), list.entries[i].move) << text;
-    }
 }
 
 }  // namespace

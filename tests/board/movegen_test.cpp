@@ -33,8 +33,10 @@ std::string describe(Move move) {
 
 std::string listed(const MoveList& list, int count, bool castlesOnly = false) {
     std::string text;
-    for (int i = 0; i < count; ++i)
-        if (!castlesOnly || isCastle(list.entries[i].move)) text += (text.empty() ? "" : " ") + describe(list.entries[i].move);
+    for (int i = 0; i < count; ++i) {
+        if (castlesOnly && !isCastle(list.entries[i].move)) continue;
+        text += (text.empty() ? "" : " ") + describe(list.entries[i].move);
+    }
     return text;
 }
 
@@ -83,7 +85,7 @@ TEST_F(MoveGeneration, Table) {
         }
         // Every generated move is valid in its own position.
         const int count = generateAll(*board, list, 0, inCheck);
-        for (int i = 0; i < count; ++i) EXPECT_TRUE(isValidMove(*board, list.entries[i].move)) << describe(list.entries[i].move);
+        for (int i = 0; i < count; ++i) EXPECT_TRUE(isValidMove(*board, list.entries[i].move)) << i;
         EXPECT_FALSE(isValidMove(*board, NO_MOVE));
     }
 }
