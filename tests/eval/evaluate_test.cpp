@@ -69,34 +69,30 @@ TEST_F(Evaluation, ColourSymmetry) {
 
 // After 1. e4 without the Black queen. White: material 4125, middle game -80, endgame -80, blend -80;
 // Black: material 3150, middle game -92, endgame -78, weight 48: (-92*48 - 78*80) / 128 = -83.
-// Material and blend: 975 + 3 = 978.
+// Material and blend: 975 + 3 = 978, from White's side. The lazy exit returns it when it lies more than the
+// margin outside the window (strictly), and only when asked with lazy 1.
 TEST_F(Evaluation, LazyExitReturnsTheBaseScoreOutsideTheWidenedWindow) {
-    constexpr int kBase = 978;
-    EvalTerms t{};
-    ASSERT_TRUE(board->setFromFen("rnb1kbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0 1"));
-    EXPECT_EQ(evaluateWithTerms(*board, -50, 50, 1, t), kBase);
-    EXPECT_EQ(t.exit, EVAL_EXIT_LAZY);
-    EXPECT_EQ(t.mobility[WHITE], 0);  // nothing after the exit was computed
-    EXPECT_EQ(evaluate(*board, -50, 50, 1), kBase);
-    // lazy 0, or any value but 1, evaluates in full.
-    const int fullScore = evaluateWithTerms(*board, -50, 50, 0, t);
-    EXPECT_EQ(t.exit, EVAL_EXIT_FULL);
-    EXPECT_NE(fullScore, kBase);
-    for (int lazy : {0, 2, -1}) EXPECT_EQ(evaluate(*board, -50, 50, lazy), fullScore) << lazy;
-    // The comparisons are strict: above beta needs base - margin > beta.
-    evaluateWithTerms(*board, -32000, kBase - kLazyMargin, 1, t);
-    EXPECT_EQ(t.exit, EVAL_EXIT_FULL);
-    EXPECT_EQ(evaluateWithTerms(*board, -32000, kBase - kLazyMargin - 1, 1, t), kBase);
-    EXPECT_EQ(t.exit, EVAL_EXIT_LAZY);
-    // Below alpha, from Black's side: base + margin < alpha.
-    ASSERT_TRUE(board->setFromFen("rnb1kbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1"));
-    evaluateWithTerms(*board, -kBase + kLazyMargin, 32000, 1, t);
-    EXPECT_EQ(t.exit, EVAL_EXIT_FULL);
-    EXPECT_EQ(evaluateWithTerms(*board, -kBase + kLazyMargin + 1, 32000, 1, t), -kBase);
-    EXPECT_EQ(t.exit, EVAL_EXIT_LAZY);
-    // Inside the widened window: always full.
-    evaluateWithTerms(*board, -1000, -900, 1, t);
-    EXPECT_EQ(t.exit, EVAL_EXIT_FULL);
+    constexpr int kBase = 978, kFull = -32000, kHigh = 32000;
+    const struct {
+        char side;
+        int alpha, beta, lazy;
+        bool exits;
+    } cases[] = {{'w', -50, 50, 1, true},   {'w', -50, 50, 0, false}, {'w', -50, 50, 2, false},
+                 {'w', -50, 50, -1, false}, {'w', kFull, kBase - kLazyMargin, 1, false},
+                 {'w', kFull, kBase - kLazyMargin - 1, 1, true}, {'b', -kBase + kLazyMargin, kHigh, 1, false},
+                 {'b', -kBase + kLazyMargin + 1, kHigh, 1, true}, {'b', -1000, -900, 1, false}};
+    for (const auto& c : cases) {
+        const std::string fen = std::string("rnb1kbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR ") + c.side + " KQkq - 0 1";
+        const std::string name = fen + " window " + std::to_string(c.alpha) + ".." + std::to_string(c.beta);
+        EvalTerms t{};
+        const int fullScore = full(fen, t);
+        const int score = evaluateWithTerms(*board, c.alpha, c.beta, c.lazy, t);
+        EXPECT_EQ(t.exit, c.exits ? EVAL_EXIT_LAZY : EVAL_EXIT_FULL) << name << " lazy " << c.lazy;
+        EXPECT_EQ(score, c.exits ? (c.side == 'w' ? kBase : -kBase) : fullScore) << name;
+        EXPECT_EQ(evaluate(*board, c.alpha, c.beta, c.lazy), score) << name;
+        // Nothing after the exit was computed.
+        EXPECT_TRUE(!c.exits || t.mobility[WHITE] == 0) << name;
+    }
 }
 
 }  // namespace
