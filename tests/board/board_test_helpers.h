@@ -25,7 +25,6 @@ class BoardTest : public ::testing::Test {
 
 // "e4" -> 28.
 constexpr int sq(const char* name) { return makeSquare(name[0] - 'a', name[1] - '1'); }
-constexpr Bitboard bit(const char* name) { return Bitboard{1} << sq(name); }
 
 // A Board on the heap (it is large); a rejected FEN fails the test.
 std::unique_ptr<Board> boardFromFen(const char* fen);
