@@ -63,8 +63,13 @@ uint64_t perftCount(Board& board, int depth) {
 
 std::vector<std::vector<std::string>> readTable(const std::string& name) {
     std::vector<std::vector<std::string>> rows;
-    for (const std::string& line : readDataLines("board/" + name)) {
+    for (std::string line : readDataLines("board/" + name)) {
         if (line[0] == '#') continue;
+        for (size_t at; (at = line.find("\\r")) != std::string::npos;) line.replace(at, 2, "\r");
+        for (size_t at; (at = line.find('{')) != std::string::npos;) {
+            const size_t end = line.find('}', at);
+            line.replace(at, end + 1 - at, std::stoul(line.substr(at + 3, end - at - 3)), line[at + 1]);
+        }
         std::vector<std::string> fields;
         size_t start = 0;
         for (size_t at; (at = line.find(" | ", start)) != std::string::npos; start = at + 3)

@@ -41,7 +41,8 @@ void playMoves(Board& board, const char* moves);
 // Leaf count of the legal-move tree, legality decided by makeMove.
 uint64_t perftCount(Board& board, int depth);
 
-// Rows of tests/data/board/<name>: fields split at " | ", '#' lines skipped.
+// Rows of tests/data/board/<name>: fields split at " | ", '#' lines skipped;
+// "{c*N}" stands for N copies of the character c, "\r" for a carriage return.
 std::vector<std::vector<std::string>> readTable(const std::string& name);
 
 // Checks every "name=value" of a blank-separated list against valueOf(name).
