@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers shared by the board tests: attack tables once per suite, square
-// names, boards from FEN, moves by coordinate text, a perft count on the
+// names ("e4" -> 28), boards from FEN, moves by coordinate text, a perft count on the
 // generators and make/unmake, and the " | "-separated data tables.
 #pragma once
 
@@ -23,7 +23,6 @@ class BoardTest : public ::testing::Test {
     static void SetUpTestSuite() { initAttackTables(); }
 };
 
-// "e4" -> 28.
 constexpr int sq(const char* name) { return makeSquare(name[0] - 'a', name[1] - '1'); }
 
 // A Board on the heap (it is large); a rejected FEN fails the test.

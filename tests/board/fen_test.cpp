@@ -29,14 +29,15 @@ class FenTest : public BoardTest {
     // A rejection must leave the board, stacks included, exactly as before;
     // an acceptance empties the stacks and leaves a consistent board.
     bool accepts(const char* text) {
+        const std::string name = text ? std::string(text).substr(0, 80) : "null";
         *board = *reference;
         if (!board->setFromFen(text)) {
-            EXPECT_TRUE(sameBoard(*reference, *board)) << text;
+            EXPECT_TRUE(sameBoard(*reference, *board)) << name;
             return false;
         }
-        EXPECT_EQ(board->plyCount + board->keyHistoryCount, 0u) << text;
-        EXPECT_TRUE(board->isConsistent()) << text;
-        EXPECT_EQ(board->hashKey, board->computeKey()) << text;
+        EXPECT_EQ(board->plyCount + board->keyHistoryCount, 0u) << name;
+        EXPECT_TRUE(board->isConsistent()) << name;
+        EXPECT_EQ(board->hashKey, board->computeKey()) << name;
         return true;
     }
     std::string written() const {
@@ -54,21 +55,20 @@ class FenTest : public BoardTest {
             {"egW", b.endgameSum[WHITE]}, {"egB", b.endgameSum[BLACK]}};
         expectValues(list, [&](const std::string& name) { return fields.at(name); }, context);
     }
-    std::unique_ptr<Board> reference = std::make_unique<Board>();
-    std::unique_ptr<Board> board = std::make_unique<Board>();
+    std::unique_ptr<Board> reference = std::make_unique<Board>(), board = std::make_unique<Board>();
 };
 
 // Written FENs always end in the counters "0 1" and a blank.
 TEST_F(FenTest, TableOfTexts) {
     for (const auto& row : readTable("fen.txt")) {
-        const std::string& text = row[0];
+        const std::string name = '"' + row[0].substr(0, 80) + '"';
         if (row.at(1) == "reject") {
-            EXPECT_FALSE(accepts(text.c_str())) << '"' << text << '"';
+            EXPECT_FALSE(accepts(row[0].c_str())) << name;
             continue;
         }
-        ASSERT_TRUE(accepts(text.c_str())) << '"' << text << '"';
-        EXPECT_EQ(written(), row[1] + " 0 1 ") << text;
-        expectFields(row.size() > 2 ? row[2] : "", text);
+        ASSERT_TRUE(accepts(row[0].c_str())) << name;
+        EXPECT_EQ(written(), row[1] + " 0 1 ") << name;
+        expectFields(row.size() > 2 ? row[2] : "", name);
     }
     EXPECT_FALSE(accepts(nullptr));
     // The start text gives exactly the start array.
@@ -127,7 +127,6 @@ TEST_F(FenTest, WriteFenAndMirrorFenRoundTrips) {
             EXPECT_EQ(perftCount(*other, 2), perftCount(*board, 2)) << fen;
         }
     }
-    EXPECT_EQ(board->epFile, 5);
 }
 
 // Output is cut to the given size, terminator included, and nothing past it
@@ -156,8 +155,7 @@ TEST_F(FenTest, FuzzedTextsKeepTheBoardSound) {
     const std::vector<PerftCase> seeds = readPerftCases();
     std::mt19937 random(7);
     auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
-    auto before = std::make_unique<Board>();
-    auto reread = std::make_unique<Board>();
+    auto before = std::make_unique<Board>(), reread = std::make_unique<Board>();
     MoveList list;
     int acceptedCount = 0;
     for (int trial = 0; trial < 4000; ++trial) {

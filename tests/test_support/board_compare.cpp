@@ -50,6 +50,4 @@ bool differs(::testing::AssertionResult& result, const char* field, const T& exp
     return result;
 }
 
-#undef TARVOK_DIFFERS
-
 }  // namespace tarvok::test
