@@ -71,10 +71,12 @@ TEST_F(FenTest, TableOfTexts) {
         expectFields(row.size() > 2 ? row[2] : "", name);
     }
     EXPECT_FALSE(accepts(nullptr));
-    // The start text gives exactly the start array.
-    ASSERT_TRUE(accepts(kStartFen));
-    reference->setStartArray();
-    EXPECT_TRUE(sameBoard(*reference, *board));
+    // The start array and a cleared board are the start and the empty position.
+    for (const bool start : {true, false}) {
+        start ? reference->setStartArray() : reference->clear();
+        ASSERT_TRUE(accepts(start ? kStartFen : "8/8/8/8/8/8/8/8 w - - "));
+        EXPECT_TRUE(sameBoard(*reference, *board)) << start;
+    }
 }
 
 // Each sequence is taken back afterwards and must give the loaded board back.

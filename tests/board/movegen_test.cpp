@@ -116,8 +116,7 @@ TEST_F(MoveGeneration, StacksFillToTheirCapacity) {
     const char* cycle[4] = {"g1f3", "g8f6", "f3g1", "f6g8"};
     int made = 0;
     while (board->hasRoomForPly()) playMoves(*board, cycle[made++ % 4]);
-    EXPECT_EQ(made, kMaxPlyRecords);
-    EXPECT_EQ(board->keyHistoryCount, static_cast<uint32_t>(kMaxPlyRecords));
+    EXPECT_TRUE(made == kMaxPlyRecords && board->keyHistoryCount == static_cast<uint32_t>(kMaxPlyRecords));
     // The position repeats every four plies.
     EXPECT_EQ(board->keyHistory[kMaxPlyRecords - 4], board->hashKey);
     // With the stack full, counting legal moves cannot make them: it counts
@@ -178,8 +177,7 @@ TEST_F(MoveGeneration, GameRecordAcrossTakeBacksAndWhenFull) {
     for (const char* text : {"e2e4", "e7e5", "g1f3"}) ASSERT_EQ(game.play(text), 1) << text;
     EXPECT_EQ(game.record->gameLength, 3u);
     for (int i = 0; i < 2; ++i) EXPECT_EQ(takeBackGameMove(*game.board, *game.record), 1);
-    EXPECT_EQ(game.record->gameIndex, 1u);
-    EXPECT_EQ(game.record->gameLength, 1u);
+    EXPECT_TRUE(game.record->gameIndex == 1 && game.record->gameLength == 1);
     EXPECT_EQ(textOf(game.record->lastRecorded()), "e2-e4");
     // A move after the take-back replaces the ones that followed.
     ASSERT_EQ(game.play("d7d5"), 1);
