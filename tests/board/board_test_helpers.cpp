@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "board/board_test_helpers.h"
 
-#include <cstring>
+#include <algorithm>
 #include <sstream>
-#include <string>
 
+#include "board/move_text.h"
 #include "board/movegen.h"
+#include "test_support/data_files.h"
 
 namespace tarvok::test {
 
@@ -16,20 +17,17 @@ std::unique_ptr<Board> boardFromFen(const char* fen) {
     return board;
 }
 
+std::string coordinateText(Move move) {
+    char text[kMoveTextSize];
+    moveToCoordinates(move, text);
+    return text;
+}
+
 Move findMove(const Board& board, const char* text) {
-    static constexpr char kPromotionLetters[] = "  nbrq";
     MoveList list;
     const int count = generateAll(board, list, 0, isInCheck(board, static_cast<int>(board.side)));
-    const size_t length = std::strlen(text);
-    if (length < 4) return NO_MOVE;
-    const int from = sq(text), to = sq(text + 2);
-    for (int i = 0; i < count; ++i) {
-        const Move move = list.entries[i].move;
-        if (moveFrom(move) != from || moveTo(move) != to) continue;
-        const int promotion = movePromotion(move);
-        if ((length == 4 && promotion == NO_PIECE) || (length == 5 && promotion != NO_PIECE && kPromotionLetters[promotion] == text[4]))
-            return move;
-    }
+    for (int i = 0; i < count; ++i)
+        if (coordinateText(list.entries[i].move) == text) return list.entries[i].move;
     return NO_MOVE;
 }
 
@@ -46,11 +44,10 @@ void playMoves(Board& board, const char* moves) {
 namespace {
 
 uint64_t perftFrom(Board& board, int depth, MoveList* lists) {
-    MoveList& list = lists[0];
-    const int count = generateAll(board, list, 0, isInCheck(board, static_cast<int>(board.side)));
+    const int count = generateAll(board, lists[0], 0, isInCheck(board, static_cast<int>(board.side)));
     uint64_t leaves = 0;
     for (int i = 0; i < count; ++i) {
-        const Move move = list.entries[i].move;
+        const Move move = lists[0].entries[i].move;
         if (board.makeMove(move)) leaves += depth == 1 ? 1 : perftFrom(board, depth - 1, lists + 1);
         board.unmakeMove(move);
     }
@@ -60,10 +57,37 @@ uint64_t perftFrom(Board& board, int depth, MoveList* lists) {
 }  // namespace
 
 uint64_t perftCount(Board& board, int depth) {
-    static MoveList lists[16];
-    if (depth <= 0) return 1;
-    if (depth > 16) return 0;
-    return perftFrom(board, depth, lists);
+    static MoveList lists[8];
+    return depth <= 0 ? 1 : perftFrom(board, std::min(depth, 8), lists);
+}
+
+std::vector<std::vector<std::string>> readTable(const std::string& name) {
+    std::vector<std::vector<std::string>> rows;
+    for (std::string line : readDataLines("board/" + name)) {
+        if (line[0] == '#') continue;
+        for (size_t at; (at = line.find("\\r")) != std::string::npos;) line.replace(at, 2, "\r");
+        for (size_t at; (at = line.find('{')) != std::string::npos;) {
+            const size_t end = line.find('}', at);
+            line.replace(at, end + 1 - at, std::stoul(line.substr(at + 3, end - at - 3)), line[at + 1]);
+        }
+        std::vector<std::string> fields;
+        size_t start = 0;
+        for (size_t at; (at = line.find(" | ", start)) != std::string::npos; start = at + 3)
+            fields.push_back(line.substr(start, at - start));
+        fields.push_back(line.substr(start));
+        rows.push_back(fields);
+    }
+    EXPECT_FALSE(rows.empty()) << name;
+    return rows;
+}
+
+void expectValues(const std::string& list, const std::function<int(const std::string&)>& valueOf,
+                  const std::string& context) {
+    std::istringstream checks(list);
+    for (std::string check; checks >> check;) {
+        const size_t equals = check.find('=');
+        EXPECT_EQ(valueOf(check.substr(0, equals)), std::stoi(check.substr(equals + 1))) << context << ": " << check;
+    }
 }
 
 }  // namespace tarvok::test

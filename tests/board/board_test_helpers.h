@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Helpers shared by the board tests: a fixture that builds the attack tables,
-// square names, boards from FEN, finding a generated move by its coordinate
-// text, and a perft count built only on the generators and make/unmake.
+// Helpers shared by the board tests: attack tables once per suite, square
+// names ("e4" -> 28), boards from FEN, moves by coordinate text, a perft count on the
+// generators and make/unmake, and the " | "-separated data tables.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "board/bitboard.h"
 #include "board/board.h"
@@ -20,17 +23,15 @@ class BoardTest : public ::testing::Test {
     static void SetUpTestSuite() { initAttackTables(); }
 };
 
-// "e4" -> 28.
 constexpr int sq(const char* name) { return makeSquare(name[0] - 'a', name[1] - '1'); }
-constexpr Bitboard bit(const char* name) { return Bitboard{1} << sq(name); }
 
-// A Board on the heap (it is large), set from the FEN; fails the test when
-// the FEN is rejected.
+// A Board on the heap (it is large); a rejected FEN fails the test.
 std::unique_ptr<Board> boardFromFen(const char* fen);
 
-// The generated move (captures + quiets, or evasions when in check) with the
-// coordinate text "e2e4" / "e7e8q", or NO_MOVE.
+// The generated move (evasions when in check) with the coordinate text
+// "e2e4" / "e7e8q", or NO_MOVE.
 Move findMove(const Board& board, const char* text);
+std::string coordinateText(Move move);
 
 // Makes the moves of a blank-separated coordinate list; fails the test when
 // one is not generated or is illegal.
@@ -38,5 +39,13 @@ void playMoves(Board& board, const char* moves);
 
 // Leaf count of the legal-move tree, legality decided by makeMove.
 uint64_t perftCount(Board& board, int depth);
+
+// Rows of tests/data/board/<name>: fields split at " | ", '#' lines skipped;
+// "{c*N}" stands for N copies of the character c, "\r" for a carriage return.
+std::vector<std::vector<std::string>> readTable(const std::string& name);
+
+// Checks every "name=value" of a blank-separated list against valueOf(name).
+void expectValues(const std::string& list, const std::function<int(const std::string&)>& valueOf,
+                  const std::string& context);
 
 }  // namespace tarvok::test

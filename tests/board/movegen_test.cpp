@@ -1,239 +1,206 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Move generation: the fixed emission order, castling conditions, check
-// evasions and isValidMove.
+// Moves: generation over the table in movegen.txt (emission order, castling
+// conditions, check evasions, legal counts, isValidMove), the fixed-size
+// stores it writes (the MoveList, the ply and key stacks, the game record),
+// and move text in and out over the table in movetext.txt.
 #include "board/movegen.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "board/board_test_helpers.h"
+#include "board/game_record.h"
+#include "board/legal_count.h"
+#include "board/move_text.h"
+#include "test_support/board_compare.h"
 
 namespace tarvok::test {
 namespace {
 
 class MoveGeneration : public BoardTest {};
 
-std::string moveText(Move move) {
-    static constexpr char kPromotionLetters[] = "  nbrq";
+const std::string kLetters = " pnbrqk";
+
+// Coordinates, then the captured piece and the special-move flags.
+std::string describe(Move move) {
+    std::string text = coordinateText(move);
+    if (moveCaptured(move) != NO_PIECE) text += std::string("x") + kLetters[moveCaptured(move)];
+    return text + (isDoublePush(move) ? "+dp" : "") + (isEnPassant(move) ? "+ep" : "") + (isCastle(move) ? "+oo" : "");
+}
+
+std::string listed(const MoveList& list, int count, bool castlesOnly = false) {
     std::string text;
-    for (int square : {moveFrom(move), moveTo(move)}) {
-        text += static_cast<char>('a' + fileOf(square));
-        text += static_cast<char>('1' + rankOf(square));
+    for (int i = 0; i < count; ++i) {
+        if (castlesOnly && !isCastle(list.entries[i].move)) continue;
+        text += (text.empty() ? "" : " ") + describe(list.entries[i].move);
     }
-    if (movePromotion(move) != NO_PIECE) text += kPromotionLetters[movePromotion(move)];
+    return text.empty() ? "none" : text;
+}
+
+// "e5d6:Pxp+ep" -> the move word.
+Move parseWord(const std::string& word) {
+    const auto letter = [&](char mark) {
+        const size_t at = word.find(mark);
+        if (at == std::string::npos) return 0;
+        const char piece = static_cast<char>(tolower(word[at + 1]));
+        return static_cast<int>(kLetters.find(piece));
+    };
+    const Move flags = word.find("+dp") != std::string::npos   ? MOVE_DOUBLE_PUSH
+                       : word.find("+ep") != std::string::npos ? MOVE_EN_PASSANT
+                       : word.find("+oo") != std::string::npos ? MOVE_CASTLE
+                                                               : 0;
+    return makeMoveWord(sq(word.c_str()), sq(word.c_str() + 2), letter(':'), letter('x'), letter('='), flags);
+}
+
+TEST_F(MoveGeneration, Table) {
+    MoveList list, scratch;
+    for (const auto& row : readTable("movegen.txt")) {
+        const std::string& kind = row.at(1);
+        SCOPED_TRACE(row[0] + " | " + kind + " | " + row.at(2));
+        auto board = boardFromFen(row[0].c_str());
+        const bool inCheck = isInCheck(*board, static_cast<int>(board->side));
+        std::string got = row[2];
+        if (kind == "captures") got = listed(list, generateCaptures(*board, list, 0));
+        if (kind == "quiets") got = listed(list, generateQuiets(*board, list, 0));
+        if (kind == "castles") got = listed(list, generateQuiets(*board, list, 0), true);
+        if (kind == "evasions") got = listed(list, generateEvasions(*board, list, 0));
+        if (kind == "all") got = listed(list, generateAll(*board, list, 0, inCheck));
+        if (kind == "legal") {
+            got = std::to_string(countLegalMoves(*board, scratch)) +
+                  (isCheckmate(*board, scratch) ? " mate" : inCheck ? " check" : "");
+        }
+        if (kind == "valid") got = isValidMove(*board, parseWord(row[2])) == (row.at(3) == "yes") ? got : "wrong";
+        EXPECT_EQ(got, row[2]);
+        // The fast counter agrees with making the moves everywhere.
+        EXPECT_EQ(countLegalMovesFast(*board), countLegalMoves(*board, scratch));
+        // Every generated move is valid in its own position.
+        const int count = generateAll(*board, list, 0, inCheck);
+        for (int i = 0; i < count; ++i) EXPECT_TRUE(isValidMove(*board, list.entries[i].move)) << i;
+        EXPECT_FALSE(isValidMove(*board, NO_MOVE));
+    }
+}
+
+struct GuardedList {
+    MoveList list;
+    uint32_t guard[64];
+};
+
+TEST_F(MoveGeneration, MoveListIsFilledToCapacityAndNoFurther) {
+    // Nine queens and more: about as many pseudo-legal moves as FEN admits.
+    auto board = boardFromFen("3Q4/1Q4Q1/4Q3/2Q4R/Q4Q2/3Q4/1Q4R1/1K1BBNNk w - - ");
+    auto guarded = std::make_unique<GuardedList>();
+    const int total = generateAll(*board, guarded->list, 0, false);
+    ASSERT_TRUE(total > 200 && total < kMaxMoves) << total;
+    const Move last = guarded->list.entries[kMaxMoves - 101].move;
+    // Starting late in the list, the generators stop at its last entry and
+    // leave the entries before the first one alone.
+    std::memset(guarded.get(), 0xA5, sizeof *guarded);
+    EXPECT_EQ(generateAll(*board, guarded->list, 100, false), kMaxMoves - 100);
+    EXPECT_EQ(guarded->list.entries[kMaxMoves - 1].move, last);
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(guarded->list.entries[i].move, 0xA5A5A5A5u);
+    // A full list takes nothing more, whatever entry the caller names; evasions neither.
+    EXPECT_EQ(generateQuiets(*board, guarded->list, kMaxMoves), 0);
+    EXPECT_EQ(generateCaptures(*board, guarded->list, kMaxMoves + 50), 0);
+    board = boardFromFen("3Q4/1Q4Q1/4Q3/2Q4R/Q4Q2/3Q4/1Q4R1/1K1BBNNk b - - ");
+    ASSERT_TRUE(isInCheck(*board, BLACK));
+    EXPECT_LE(generateEvasions(*board, guarded->list, kMaxMoves - 1), 1);
+    for (uint32_t word : guarded->guard) EXPECT_EQ(word, 0xA5A5A5A5u);
+}
+
+TEST_F(MoveGeneration, StacksFillToTheirCapacity) {
+    auto board = boardFromFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
+    auto start = std::make_unique<Board>(*board);
+    const char* cycle[4] = {"g1f3", "g8f6", "f3g1", "f6g8"};
+    int made = 0;
+    while (board->hasRoomForPly()) playMoves(*board, cycle[made++ % 4]);
+    EXPECT_TRUE(made == kMaxPlyRecords && board->keyHistoryCount == static_cast<uint32_t>(kMaxPlyRecords));
+    // The position repeats every four plies.
+    EXPECT_EQ(board->keyHistory[kMaxPlyRecords - 4], board->hashKey);
+    // With the stack full, counting legal moves cannot make them: it counts
+    // on the bitboards instead, still right, and leaves the board alone.
+    auto full = std::make_unique<Board>(*board);
+    MoveList scratch;
+    EXPECT_EQ(countLegalMoves(*board, scratch), 20);
+    EXPECT_TRUE(sameBoard(*full, *board));
+    while (board->plyCount > 0) board->unmakeMove(board->plyRecords[board->plyCount - 1].move);
+    EXPECT_TRUE(sameBoard(*start, *board));
+}
+
+// A board with its game record and scratch list, as the engine holds them.
+struct Game {
+    std::unique_ptr<Board> board;
+    std::unique_ptr<GameRecord> record = std::make_unique<GameRecord>();
+    MoveList scratch{};
+
+    explicit Game(const char* fen) : board(boardFromFen(fen)) { record->clear(); }
+    int play(const std::string& text) { return playMoveText(*board, *record, scratch, text.c_str()); }
+};
+
+std::string textOf(Move move) {
+    char text[kMoveTextSize];
+    std::memset(text, '#', sizeof text);
+    moveToText(move, text);
     return text;
 }
 
-std::vector<std::string> texts(const MoveList& list, int count) {
-    std::vector<std::string> result;
-    for (int i = 0; i < count; ++i) result.push_back(moveText(list.entries[i].move));
-    return result;
-}
-
-std::vector<std::string> evasions(const Board& board) {
-    MoveList list;
-    return texts(list, generateEvasions(board, list, 0));
-}
-
-bool contains(const std::vector<std::string>& moves, const std::string& move) {
-    for (const std::string& m : moves)
-        if (m == move) return true;
-    return false;
-}
-
-TEST_F(MoveGeneration, StartingPositionOrder) {
-    Board board;
-    board.setStartArray();
-    MoveList list;
-    EXPECT_EQ(generateCaptures(board, list, 0), 0);
-    const int count = generateQuiets(board, list, 0);
-    const std::vector<std::string> expected = {"b1a3", "b1c3", "g1f3", "g1h3", "a2a3", "b2b3", "c2c3",
-                                               "d2d3", "e2e3", "f2f3", "g2g3", "h2h3", "a2a4", "b2b4",
-                                               "c2c4", "d2d4", "e2e4", "f2f4", "g2g4", "h2h4"};
-    EXPECT_EQ(texts(list, count), expected);
-    for (int i = 12; i < 20; ++i) EXPECT_TRUE(isDoublePush(list.entries[i].move));
-    EXPECT_EQ(movePiece(list.entries[0].move), KNIGHT);
-    // Black's replies after e2e4 come in the same order, seen from Black.
-    playMoves(board, "e2e4");
-    const std::vector<std::string> replies = texts(list, generateQuiets(board, list, 0));
-    ASSERT_EQ(replies.size(), 20u);
-    EXPECT_EQ(replies[0], "b8a6");
-    EXPECT_EQ(replies[4], "a7a6");
-    EXPECT_EQ(replies[19], "h7h5");
-}
-
-TEST_F(MoveGeneration, PromotionsComeFirstInQueenRookKnightBishopOrder) {
-    auto board = boardFromFen("3r3k/4P3/8/8/8/8/8/4K3 w - - ");
-    MoveList list;
-    const int count = generateCaptures(*board, list, 0);
-    const std::vector<std::string> expected = {"e7e8q", "e7e8r", "e7e8n", "e7e8b",
-                                               "e7d8q", "e7d8r", "e7d8n", "e7d8b"};
-    EXPECT_EQ(texts(list, count), expected);
-    EXPECT_EQ(moveCaptured(list.entries[0].move), NO_PIECE);
-    EXPECT_EQ(moveCaptured(list.entries[4].move), ROOK);
-    EXPECT_EQ(movePiece(list.entries[4].move), PAWN);
-    // A blocked pawn has no promotion; Black promotes towards rank 1.
-    board = boardFromFen("4k3/8/8/8/8/8/p7/1R2K3 b - - ");
-    const std::vector<std::string> black = texts(list, generateCaptures(*board, list, 0));
-    const std::vector<std::string> expectedBlack = {"a2a1q", "a2a1r", "a2a1n", "a2a1b",
-                                                    "a2b1q", "a2b1r", "a2b1n", "a2b1b"};
-    EXPECT_EQ(black, expectedBlack);
-    EXPECT_EQ(generateQuiets(*board, list, 0), 5);  // king moves only, no pawn step
-}
-
-TEST_F(MoveGeneration, CaptureOrderByPieceThenPawnsThenEnPassant) {
-    auto board = boardFromFen("4k3/8/2r5/3Pp3/1N6/8/8/Q3K3 w - e6 0 1");
-    ASSERT_EQ(board->epFile, 5);
-    MoveList list;
-    const int count = generateCaptures(*board, list, 0);
-    EXPECT_EQ(texts(list, count), (std::vector<std::string>{"b4c6", "a1e5", "d5c6", "d5e6"}));
-    ASSERT_EQ(count, 4);
-    EXPECT_EQ(moveCaptured(list.entries[0].move), ROOK);
-    EXPECT_EQ(moveCaptured(list.entries[1].move), PAWN);
-    EXPECT_FALSE(isEnPassant(list.entries[2].move));
-    EXPECT_TRUE(isEnPassant(list.entries[3].move));
-    EXPECT_EQ(moveCaptured(list.entries[3].move), PAWN);
-}
-
-TEST_F(MoveGeneration, CastlingConditions) {
-    MoveList list;
-    auto castles = [&](const char* fen) {
-        auto board = boardFromFen(fen);
-        std::vector<std::string> result;
-        const int count = generateQuiets(*board, list, 0);
-        for (int i = 0; i < count; ++i)
-            if (isCastle(list.entries[i].move)) result.push_back(moveText(list.entries[i].move));
-        return result;
-    };
-    using Moves = std::vector<std::string>;
-    EXPECT_EQ(castles("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - "), (Moves{"e1g1", "e1c1"}));
-    EXPECT_EQ(castles("r3k2r/8/8/8/8/8/8/R3K2R b KQkq - "), (Moves{"e8g8", "e8c8"}));
-    // f1 attacked: no king side; b1 attacked does not matter on the queen side.
-    EXPECT_EQ(castles("1r2kr2/8/8/8/8/8/8/R3K2R w KQ - "), (Moves{"e1c1"}));
-    // c1 or d1 attacked, or the king in check: no queen side.
-    EXPECT_EQ(castles("2r1k3/8/8/8/8/8/8/R3K2R w KQ - "), (Moves{"e1g1"}));
-    EXPECT_EQ(castles("3rk3/8/8/8/8/8/8/R3K2R w KQ - "), (Moves{"e1g1"}));
-    EXPECT_EQ(castles("4k3/8/8/8/8/8/8/R3K1nR w KQ - "), (Moves{"e1c1"}));  // g1 occupied
-    EXPECT_EQ(castles("4k3/8/8/8/8/8/3n4/R3K2R w KQ - "), (Moves{"e1c1"}));  // knight hits f1 and b1
-    EXPECT_EQ(castles("4r1k1/8/8/8/8/8/8/R3K2R w KQ - "), Moves{});          // in check
-    // g1 attacked, or b1 occupied.
-    EXPECT_EQ(castles("4k1r1/8/8/8/8/8/8/RN2K2R w KQ - "), Moves{});
-    // Without the right nothing is generated.
-    EXPECT_EQ(castles("r3k2r/8/8/8/8/8/8/R3K2R w Kq - "), (Moves{"e1g1"}));
-}
-
-TEST_F(MoveGeneration, DoubleCheckGivesOnlyKingMoves) {
-    // Rook a1 and knight f3 both check e1; the rook on a2 could take a1.
-    auto board = boardFromFen("4k3/8/8/8/8/5n2/R7/r3K3 w - - ");
-    ASSERT_TRUE(isInCheck(*board, WHITE));
-    MoveList list;
-    const int count = generateEvasions(*board, list, 0);
-    ASSERT_GT(count, 0);
-    for (int i = 0; i < count; ++i) EXPECT_EQ(movePiece(list.entries[i].move), KING) << moveText(list.entries[i].move);
-    EXPECT_FALSE(contains(texts(list, count), "a2a1"));
-}
-
-TEST_F(MoveGeneration, ContactAndLeaperChecksHaveNoInterpositions) {
-    // Knight check: king moves off the knight's squares, then the capture.
-    auto board = boardFromFen("4k3/8/8/8/8/3n4/8/RB2K3 w - - ");
-    EXPECT_EQ(evasions(*board), (std::vector<std::string>{"e1d1", "e1f1", "e1d2", "e1e2", "b1d3"}));
-    // Pawn check, captured by the king.
-    board = boardFromFen("4k3/8/8/8/8/8/3p4/R3K3 w - - ");
-    for (const std::string& move : evasions(*board)) EXPECT_EQ(move.substr(0, 2), "e1") << move;
-    EXPECT_TRUE(contains(evasions(*board), "e1d2"));
-    // A queen next to the king: only king moves and captures of the queen.
-    board = boardFromFen("4k3/8/8/8/8/8/3q4/R3KB2 w - - ");
-    for (const std::string& move : evasions(*board)) EXPECT_TRUE(move.substr(0, 2) == "e1" || move.substr(2, 2) == "d2") << move;
-    // A distant rook: interpositions by pawn, knight and bishop are generated.
-    board = boardFromFen("4r2k/8/8/8/8/2N5/3P4/4K1B1 w - - ");
-    const std::vector<std::string> blocks = evasions(*board);
-    EXPECT_TRUE(contains(blocks, "c3e4"));
-    EXPECT_TRUE(contains(blocks, "c3e2"));
-    EXPECT_TRUE(contains(blocks, "g1e3"));
-    EXPECT_FALSE(contains(blocks, "d2d3"));
-}
-
-TEST_F(MoveGeneration, EnPassantEvasionAndKingMovesAlongTheCheckingLine) {
-    // d2d4 checked the Black king on c5; exd3 e.p. removes the checker.
-    auto board = boardFromFen("8/8/8/2k5/3Pp3/8/8/4K3 b - d3 0 1");
-    ASSERT_TRUE(isInCheck(*board, BLACK));
-    ASSERT_EQ(board->epFile, 4);
-    MoveList list;
-    const int count = generateEvasions(*board, list, 0);
-    bool found = false;
-    for (int i = 0; i < count; ++i) {
-        const Move move = list.entries[i].move;
-        if (moveText(move) == "e4d3") {
-            found = true;
-            EXPECT_TRUE(isEnPassant(move));
-            EXPECT_EQ(board->makeMove(move), 1);
-            EXPECT_EQ(board->mailbox[sq("d4")], NO_PIECE);
-            board->unmakeMove(move);
+// Each row on a fresh game; a rejected text must leave board, stacks and
+// record exactly as before.
+TEST_F(MoveGeneration, MoveTextTable) {
+    for (const auto& row : readTable("movetext.txt")) {
+        const std::string& text = row.at(1);
+        const std::string name = row[0] + " | " + row[1];
+        Game game(row[0].c_str());
+        const auto expected = std::make_unique<Board>(*game.board);
+        const bool rejected = row.at(2) == "reject";
+        EXPECT_EQ(game.play(text), rejected ? 0 : 1) << name;
+        const Move move = game.record->lastRecorded();
+        EXPECT_EQ(game.record->gameLength + game.record->gameIndex, rejected ? 0u : 2u) << name;
+        if (!rejected) {
+            EXPECT_EQ(textOf(move), row[2]) << name;
+            EXPECT_EQ(coordinateText(move), text.size() == 4 && movePromotion(move) == QUEEN ? text + "q" : text);
+            expected->makeMove(move);
         }
+        EXPECT_TRUE(sameBoard(*expected, *game.board)) << name;
     }
-    EXPECT_TRUE(found);
-
-    // e1f1 looks safe with the king still on e1, so it is emitted; make
-    // rejects it.
-    board = boardFromFen("7k/8/8/8/8/8/8/r3K3 w - - ");
-    const Move away = findMove(*board, "e1f1");
-    ASSERT_NE(away, NO_MOVE);
-    EXPECT_EQ(board->makeMove(away), 0);
-    board->unmakeMove(away);
-    EXPECT_TRUE(board->isConsistent());
+    MoveList scratch;
+    EXPECT_EQ(findMoveText(*boardFromFen("8/8/8/8/8/8/8/K6k w - -"), scratch, nullptr), NO_MOVE);
+    EXPECT_EQ(textOf(NO_MOVE), "");
 }
 
-// A move word met through a key collision may belong to the other colour:
-// a pawn going the wrong way, or a double push of the wrong length, would set
-// an en-passant file with no pawn behind it.
-TEST_F(MoveGeneration, IsValidMoveRejectsPawnMovesOfTheOtherColour) {
-    auto board = boardFromFen("4k3/8/8/8/8/8/4p3/6K1 b - - 0 1");
-    EXPECT_FALSE(isValidMove(*board, makeMoveWord(sq("e2"), sq("e4"), PAWN, 0, 0, MOVE_DOUBLE_PUSH)));
-    EXPECT_FALSE(isValidMove(*board, makeMoveWord(sq("e2"), sq("e3"), PAWN)));
-    EXPECT_TRUE(isValidMove(*board, makeMoveWord(sq("e2"), sq("e1"), PAWN, 0, QUEEN)));
-    auto white = boardFromFen("4k3/8/8/8/8/8/4P3/6K1 w - - 0 1");
-    EXPECT_TRUE(isValidMove(*white, makeMoveWord(sq("e2"), sq("e4"), PAWN, 0, 0, MOVE_DOUBLE_PUSH)));
-    EXPECT_FALSE(isValidMove(*white, makeMoveWord(sq("e2"), sq("e3"), PAWN, 0, 0, MOVE_DOUBLE_PUSH)));
-}
-
-TEST_F(MoveGeneration, IsValidMove) {
-    auto board = boardFromFen("r3k2r/8/8/8/8/8/8/R2QK2R w KQkq - ");
-    EXPECT_TRUE(isValidMove(*board, makeMoveWord(sq("d1"), sq("a4"), QUEEN)));
-    EXPECT_TRUE(isValidMove(*board, makeMoveWord(sq("d1"), sq("d8"), QUEEN)));
-    EXPECT_FALSE(isValidMove(*board, makeMoveWord(sq("d1"), sq("e3"), QUEEN)));  // not a queen line
-    EXPECT_FALSE(isValidMove(*board, makeMoveWord(sq("a1"), sq("a8"), ROOK, QUEEN)));  // a8 holds a rook
-    EXPECT_TRUE(isValidMove(*board, makeMoveWord(sq("a1"), sq("a8"), ROOK, ROOK)));
-    EXPECT_FALSE(isValidMove(*board, makeMoveWord(sq("a1"), sq("a8"), ROOK)));  // capture without type
-    EXPECT_FALSE(isValidMove(*board, makeMoveWord(sq("a1"), sq("a8"), QUEEN, ROOK)));  // wrong piece
-    EXPECT_FALSE(isValidMove(*board, NO_MOVE));
-    EXPECT_TRUE(isValidMove(*board, makeMoveWord(sq("e1"), sq("g1"), KING, 0, 0, MOVE_CASTLE)));
-    EXPECT_FALSE(isValidMove(*board, makeMoveWord(sq("e1"), sq("c1"), KING, 0, 0, MOVE_CASTLE)));  // d1 occupied
-    EXPECT_FALSE(isValidMove(*board, makeMoveWord(sq("e1"), sq("h1"), KING, 0, 0, MOVE_CASTLE)));
-
-    // Castling while in check is rejected.
-    board = boardFromFen("4r1k1/8/8/8/8/8/8/R3K2R w KQ - ");
-    EXPECT_FALSE(isValidMove(*board, makeMoveWord(sq("e1"), sq("g1"), KING, 0, 0, MOVE_CASTLE)));
-    EXPECT_FALSE(isValidMove(*board, makeMoveWord(sq("e1"), sq("c1"), KING, 0, 0, MOVE_CASTLE)));
-
-    // Double push through an occupied square; en passant needs the pawn.
-    board = boardFromFen("4k3/8/8/3pP3/8/4n3/4P3/4K3 w - d6 0 1");
-    EXPECT_FALSE(isValidMove(*board, makeMoveWord(sq("e2"), sq("e4"), PAWN, 0, 0, MOVE_DOUBLE_PUSH)));
-    EXPECT_TRUE(isValidMove(*board, makeMoveWord(sq("e5"), sq("d6"), PAWN, PAWN, 0, MOVE_EN_PASSANT)));
-    EXPECT_FALSE(isValidMove(*board, makeMoveWord(sq("e5"), sq("f6"), PAWN, PAWN, 0, MOVE_EN_PASSANT)));
-    board = boardFromFen("4k3/8/8/3pP3/8/8/4P3/4K3 w - - 0 1");
-    EXPECT_FALSE(isValidMove(*board, makeMoveWord(sq("e5"), sq("d6"), PAWN, PAWN, 0, MOVE_EN_PASSANT)));
-    EXPECT_TRUE(isValidMove(*board, makeMoveWord(sq("e2"), sq("e4"), PAWN, 0, 0, MOVE_DOUBLE_PUSH)));
-
-    // Every generated move is valid in its own position.
-    for (const char* fen : {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
-                            "8/8/8/2k5/3Pp3/8/8/4K3 b - d3 0 1", "3r1k2/4P3/8/8/8/8/8/4K3 w - - "}) {
-        board = boardFromFen(fen);
-        MoveList list;
-        const int count = generateAll(*board, list, 0, isInCheck(*board, static_cast<int>(board->side)));
-        for (int i = 0; i < count; ++i) EXPECT_TRUE(isValidMove(*board, list.entries[i].move)) << fen << " " << moveText(list.entries[i].move);
-    }
+TEST_F(MoveGeneration, GameRecordAcrossTakeBacksAndWhenFull) {
+    Game game("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
+    const auto start = std::make_unique<Board>(*game.board);
+    EXPECT_EQ(takeBackGameMove(*game.board, *game.record), 0);
+    for (const char* text : {"e2e4", "e7e5", "g1f3"}) ASSERT_EQ(game.play(text), 1) << text;
+    EXPECT_EQ(game.record->gameLength, 3u);
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(takeBackGameMove(*game.board, *game.record), 1);
+    EXPECT_TRUE(game.record->gameIndex == 1 && game.record->gameLength == 1);
+    EXPECT_EQ(textOf(game.record->lastRecorded()), "e2-e4");
+    // A move after the take-back replaces the ones that followed.
+    ASSERT_EQ(game.play("d7d5"), 1);
+    EXPECT_EQ(game.record->gameLength, 2u);
+    EXPECT_EQ(textOf(game.record->gameMoves[1].move), "d7-d5");
+    EXPECT_EQ(game.board->hashKey,
+              boardFromFen("rnbqkbnr/ppp1pppp/8/3p4/4P3/8/PPPP1PPP/RNBQKBNR w KQkq d6 0 2")->hashKey);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(takeBackGameMove(*game.board, *game.record), i < 2 ? 1 : 0);
+    EXPECT_TRUE(sameBoard(*start, *game.board));
+    // A full record refuses further moves, and takes one again after a step back.
+    for (int i = 0; i < kMaxGameMoves; ++i) ASSERT_TRUE(game.record->append(game.record->gameMoves[0].move));
+    EXPECT_TRUE(game.record->isFull());
+    *start = *game.board;
+    EXPECT_EQ(game.play("e2e4"), 0);
+    EXPECT_TRUE(sameBoard(*start, *game.board));
+    EXPECT_FALSE(game.record->append(NO_MOVE));
+    EXPECT_EQ(game.record->gameLength, static_cast<uint32_t>(kMaxGameMoves));
+    EXPECT_EQ(game.record->lastRecorded(), game.record->gameMoves[0].move);
+    game.record->gameIndex = kMaxGameMoves - 10;
+    EXPECT_FALSE(game.record->isFull());
+    EXPECT_TRUE(game.record->append(NO_MOVE));
+    EXPECT_EQ(game.record->gameLength, static_cast<uint32_t>(kMaxGameMoves - 9));
+    EXPECT_EQ(game.record->lastRecorded(), NO_MOVE);
 }
 
 }  // namespace

@@ -1,96 +1,131 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Every position of perft.txt: make/unmake restore the board field by field,
-// keys and incremental sums stay right, evasions agree with the full
-// generators, and the leaf counts match the file.
+// Every position of perft.txt: the leaf counts match the file, and in the
+// shallow tree below each one make/unmake restore the board field by field,
+// keys and incremental sums stay right, and the fast legal-move counter
+// agrees with making the moves.
+// Below them the parts the tree rests on: attack tables and Zobrist keys.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstdlib>
+#include <random>
 #include <vector>
 
 #include "board/board_test_helpers.h"
+#include "board/game_record.h"
+#include "board/legal_count.h"
 #include "board/movegen.h"
+#include "board/zobrist.h"
 #include "test_support/board_compare.h"
 #include "test_support/data_files.h"
 
 namespace tarvok::test {
 namespace {
 
-class PerftFile : public BoardTest {
-   protected:
-    static void SetUpTestSuite() {
-        BoardTest::SetUpTestSuite();
-        cases = readPerftCases();
-    }
-    static std::vector<PerftCase> cases;
-};
+class PerftFile : public BoardTest {};
 
-std::vector<PerftCase> PerftFile::cases;
-
-std::vector<Move> legalMoves(Board& board, const MoveList& list, int count) {
-    std::vector<Move> legal;
-    for (int i = 0; i < count; ++i) {
-        const Move move = list.entries[i].move;
-        if (board.makeMove(move)) legal.push_back(move);
-        board.unmakeMove(move);
-    }
-    std::sort(legal.begin(), legal.end());
-    return legal;
-}
-
-// Walks the tree to the depth, checking every make and unmake.
-void checkTree(Board& board, int depth, const char* fen) {
+void checkTree(Board& board, int depth, const std::string& fen) {
+    MoveList scratch;
+    ASSERT_EQ(countLegalMovesFast(board), countLegalMoves(board, scratch)) << fen << " ply " << board.plyCount;
+    if (depth == 0) return;
     MoveList list;
-    const bool inCheck = isInCheck(board, static_cast<int>(board.side));
-    const int count = generateAll(board, list, 0, inCheck);
-    if (inCheck) {
-        // Evasions must keep exactly the legal moves of the full generators.
-        MoveList all;
-        int allCount = generateCaptures(board, all, 0);
-        allCount += generateQuiets(board, all, allCount);
-        ASSERT_EQ(legalMoves(board, list, count), legalMoves(board, all, allCount)) << fen;
-    }
+    const int count = generateAll(board, list, 0, isInCheck(board, static_cast<int>(board.side)));
     const auto before = std::make_unique<Board>(board);
     for (int i = 0; i < count; ++i) {
         const Move move = list.entries[i].move;
         const int legal = board.makeMove(move);
-        ASSERT_EQ(board.hashKey, board.computeKey()) << fen << " move " << move;
-        ASSERT_TRUE(board.isConsistent()) << fen << " move " << move;
-        ASSERT_EQ(board.plyCount, before->plyCount + 1);
-        ASSERT_EQ(board.keyHistory[before->keyHistoryCount], before->hashKey);
-        if (legal && depth > 1) checkTree(board, depth - 1, fen);
+        ASSERT_TRUE(board.hashKey == board.computeKey() && board.isConsistent()) << fen << " move " << move;
+        ASSERT_TRUE(board.plyCount == before->plyCount + 1 &&
+                    board.keyHistory[before->keyHistoryCount] == before->hashKey);
+        if (legal) checkTree(board, depth - 1, fen);
         board.unmakeMove(move);
         ASSERT_TRUE(sameBoard(*before, board)) << fen << " move " << move;
     }
 }
 
-TEST_F(PerftFile, FileIsComplete) {
+TEST_F(PerftFile, CountsAndMakeUnmakeInEveryPosition) {
+    const std::vector<PerftCase> cases = readPerftCases();
     ASSERT_EQ(cases.size(), 174u);
-    for (const PerftCase& perftCase : cases) EXPECT_GE(perftCase.counts.size(), 4u) << perftCase.fen;
-}
-
-TEST_F(PerftFile, MakeUnmakeRestoresEveryFieldToDepthTwo) {
-    for (const PerftCase& perftCase : cases) {
-        auto board = boardFromFen(perftCase.fen.c_str());
-        checkTree(*board, 2, perftCase.fen.c_str());
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const std::string& fen = cases[i].fen;
+        ASSERT_GE(cases[i].counts.size(), 4u) << fen;
+        auto board = boardFromFen(fen.c_str());
+        ASSERT_TRUE(board->isConsistent()) << fen;
+        checkTree(*board, 2, fen);
         if (HasFatalFailure()) return;
+        for (int depth = 1; depth <= (i < 24 ? 4 : 3); ++depth)
+            EXPECT_EQ(perftCount(*board, depth), cases[i].counts[depth - 1]) << fen << " depth " << depth;
     }
 }
 
-TEST_F(PerftFile, CountsToDepthThree) {
-    for (const PerftCase& perftCase : cases) {
-        auto board = boardFromFen(perftCase.fen.c_str());
-        for (int depth = 1; depth <= 3; ++depth)
-            EXPECT_EQ(perftCount(*board, depth), perftCase.counts[static_cast<size_t>(depth - 1)])
-                << perftCase.fen << " depth " << depth;
-        EXPECT_EQ(board->plyCount, 0u);
+// Leaper tables and line types from the file and rank distances.
+TEST_F(PerftFile, LeaperTablesAndLineTypes) {
+    for (int s = 0; s < 64; ++s) {
+        for (int t = 0; t < 64; ++t) {
+            const int df = fileOf(t) - fileOf(s), dr = rankOf(t) - rankOf(s);
+            const int adf = std::abs(df), adr = std::abs(dr);
+            SCOPED_TRACE(coordinateText(makeMoveWord(s, t, 0)));
+            EXPECT_EQ(knightAttacks[s] >> t & 1, (adf == 1 && adr == 2) || (adf == 2 && adr == 1));
+            EXPECT_EQ(kingAttacks[s] >> t & 1, std::max(adf, adr) == 1);
+            EXPECT_EQ(pawnAttacks[WHITE][s] >> t & 1, adf == 1 && dr == 1);
+            EXPECT_EQ(pawnAttacks[BLACK][s] >> t & 1, adf == 1 && dr == -1);
+            const int diagonal = df == dr ? LINE_DIAGONAL : df == -dr ? LINE_ANTIDIAGONAL : LINE_NONE;
+            EXPECT_EQ(lineType[s][t], s == t ? LINE_NONE : df == 0 ? LINE_FILE : dr == 0 ? LINE_RANK : diagonal);
+        }
     }
 }
 
-TEST_F(PerftFile, CountsAtDepthFourForTheFirstPositions) {
-    for (size_t i = 0; i < 24 && i < cases.size(); ++i) {
-        auto board = boardFromFen(cases[i].fen.c_str());
-        EXPECT_EQ(perftCount(*board, 4), cases[i].counts[3]) << cases[i].fen;
+Bitboard walkRays(int square, Bitboard occupancy, bool rook) {
+    static constexpr int kSteps[8][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {1, -1}, {-1, 1}, {-1, -1}};
+    Bitboard attacks = 0;
+    for (int ray = rook ? 0 : 4; ray < (rook ? 4 : 8); ++ray) {
+        int file = fileOf(square) + kSteps[ray][0], rank = rankOf(square) + kSteps[ray][1];
+        for (; file >= 0 && file < 8 && rank >= 0 && rank < 8; file += kSteps[ray][0], rank += kSteps[ray][1]) {
+            attacks |= Bitboard{1} << makeSquare(file, rank);
+            if (occupancy >> makeSquare(file, rank) & 1) break;
+        }
     }
+    return attacks;
+}
+
+// Magic slider lookups against a plain ray walk, sparse and dense boards;
+// the portable bit count against the library's.
+TEST_F(PerftFile, SliderLookupsAndBitCount) {
+    std::mt19937_64 random(20240611);
+    for (int s = 0; s < 64; ++s) {
+        for (int trial = 0; trial < 400; ++trial) {
+            Bitboard occupancy = random() & random();
+            if (trial & 1) occupancy |= random();
+            ASSERT_EQ(rookAttacks(s, occupancy), walkRays(s, occupancy, true)) << s << " " << occupancy;
+            ASSERT_EQ(bishopAttacks(s, occupancy), walkRays(s, occupancy, false)) << s << " " << occupancy;
+            ASSERT_EQ(queenAttacks(s, occupancy), rookAttacks(s, occupancy) | bishopAttacks(s, occupancy));
+            ASSERT_EQ(popCount(occupancy), std::popcount(occupancy)) << occupancy;
+        }
+    }
+}
+
+TEST_F(PerftFile, ZobristKeys) {
+    std::vector<HashKey> keys(std::begin(kZobrist.piece), std::end(kZobrist.piece));
+    keys.insert(keys.end(), std::begin(kZobrist.castleRight), std::end(kZobrist.castleRight));
+    keys.insert(keys.end(), std::begin(kZobrist.enPassant), std::end(kZobrist.enPassant));
+    keys.push_back(kZobrist.side);
+    std::sort(keys.begin(), keys.end());
+    EXPECT_TRUE(keys[0] != 0 && std::adjacent_find(keys.begin(), keys.end()) == keys.end());
+    // The key of a set of rights is the XOR of its single rights.
+    EXPECT_EQ(kZobrist.castle[0], 0u);
+    for (unsigned rights = 1; rights < 16; ++rights) {
+        const HashKey lowest = kZobrist.castleRight[std::countr_zero(rights)];
+        EXPECT_EQ(kZobrist.castle[rights] ^ kZobrist.castle[rights & (rights - 1)], lowest) << rights;
+    }
+    // A key from scratch covers pieces, rights, the en-passant file and the side.
+    auto board = boardFromFen("4k3/8/8/8/4P3/8/8/4K3 b - e3 0 1");
+    EXPECT_EQ(board->computeKey(), pieceKey(WHITE, KING, sq("e1")) ^ pieceKey(BLACK, KING, sq("e8")) ^
+                                       pieceKey(WHITE, PAWN, sq("e4")) ^ kZobrist.enPassant[4] ^ kZobrist.side);
+    board = boardFromFen("4k2r/8/8/8/8/8/8/R3K3 w Qk - ");
+    EXPECT_EQ(board->computeKey(), pieceKey(WHITE, KING, sq("e1")) ^ pieceKey(BLACK, KING, sq("e8")) ^
+                                       pieceKey(WHITE, ROOK, sq("a1")) ^ pieceKey(BLACK, ROOK, sq("h8")) ^
+                                       kZobrist.castleRight[1] ^ kZobrist.castleRight[2]);
 }
 
 }  // namespace

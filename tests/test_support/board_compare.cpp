@@ -1,59 +1,52 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "test_support/board_compare.h"
 
+#include <string>
+#include <type_traits>
+
 namespace tarvok::test {
 
 namespace {
 
+// Compares a value or the first count elements of an array, flattened; on
+// the first difference sets the failure and returns true.
 template <typename T>
-bool differs(::testing::AssertionResult& result, const char* field, int index, const T& expected, const T& actual) {
-    if (expected == actual) return false;
-    result = ::testing::AssertionFailure() << field << (index >= 0 ? "[" + std::to_string(index) + "]" : "")
-                                           << " differs: expected " << +expected << ", got " << +actual;
-    return true;
+bool differs(::testing::AssertionResult& result, const char* field, const T& expected, const T& actual,
+             size_t count = sizeof(T) / sizeof(std::remove_all_extents_t<T>)) {
+    using Element = std::remove_all_extents_t<T>;
+    const auto* e = reinterpret_cast<const Element*>(&expected);
+    const auto* a = reinterpret_cast<const Element*>(&actual);
+    for (size_t i = 0; i < count; ++i) {
+        if (e[i] == a[i]) continue;
+        result = ::testing::AssertionFailure() << field << (count > 1 ? "[" + std::to_string(i) + "]" : "")
+                                               << " differs: expected " << +e[i] << ", got " << +a[i];
+        return true;
+    }
+    return false;
 }
+
+#define TARVOK_DIFFERS(x, y, field) differs(result, #field, x.field, y.field)
 
 }  // namespace
 
 ::testing::AssertionResult sameBoard(const Board& e, const Board& a) {
     auto result = ::testing::AssertionSuccess();
-    if (differs(result, "occupied", -1, e.occupied, a.occupied)) return result;
-    for (int c = 0; c < 2; ++c) {
-        if (differs(result, "colourOccupied", c, e.colourOccupied[c], a.colourOccupied[c])) return result;
-        for (int t = 0; t < 8; ++t)
-            if (differs(result, "pieces", c * 8 + t, e.pieces[c][t], a.pieces[c][t])) return result;
-        if (differs(result, "material", c, e.material[c], a.material[c])) return result;
-        if (differs(result, "phaseCount", c, e.phaseCount[c], a.phaseCount[c])) return result;
-        if (differs(result, "middleGameSum", c, e.middleGameSum[c], a.middleGameSum[c])) return result;
-        if (differs(result, "endgameSum", c, e.endgameSum[c], a.endgameSum[c])) return result;
-        for (int t = 0; t < 8; ++t)
-            if (differs(result, "pieceCount", c * 8 + t, e.pieceCount[c][t], a.pieceCount[c][t])) return result;
-        if (differs(result, "kingSquare", c, e.kingSquare[c], a.kingSquare[c])) return result;
-    }
-    if (differs(result, "hashKey", -1, e.hashKey, a.hashKey)) return result;
-    if (differs(result, "side", -1, e.side, a.side)) return result;
-    if (differs(result, "xside", -1, e.xside, a.xside)) return result;
-    if (differs(result, "stage", -1, e.stage, a.stage)) return result;
-    if (differs(result, "castleRights", -1, e.castleRights, a.castleRights)) return result;
-    if (differs(result, "epFile", -1, e.epFile, a.epFile)) return result;
-    if (differs(result, "halfmoveClock", -1, e.halfmoveClock, a.halfmoveClock)) return result;
-    for (int s = 0; s < 64; ++s)
-        if (differs(result, "mailbox", s, e.mailbox[s], a.mailbox[s])) return result;
-    if (differs(result, "plyCount", -1, e.plyCount, a.plyCount)) return result;
-    for (int i = 0; i < static_cast<int>(e.plyCount) && i < kMaxPlyRecords; ++i) {
+    if (TARVOK_DIFFERS(e, a, occupied) || TARVOK_DIFFERS(e, a, colourOccupied) || TARVOK_DIFFERS(e, a, pieces) ||
+        TARVOK_DIFFERS(e, a, material) || TARVOK_DIFFERS(e, a, phaseCount) || TARVOK_DIFFERS(e, a, middleGameSum) ||
+        TARVOK_DIFFERS(e, a, endgameSum) || TARVOK_DIFFERS(e, a, pieceCount) || TARVOK_DIFFERS(e, a, kingSquare) ||
+        TARVOK_DIFFERS(e, a, hashKey) || TARVOK_DIFFERS(e, a, side) || TARVOK_DIFFERS(e, a, xside) ||
+        TARVOK_DIFFERS(e, a, stage) || TARVOK_DIFFERS(e, a, castleRights) || TARVOK_DIFFERS(e, a, epFile) ||
+        TARVOK_DIFFERS(e, a, halfmoveClock) || TARVOK_DIFFERS(e, a, mailbox) || TARVOK_DIFFERS(e, a, plyCount) ||
+        TARVOK_DIFFERS(e, a, keyHistoryCount) ||
+        differs(result, "keyHistory", e.keyHistory, a.keyHistory, std::min<size_t>(e.keyHistoryCount, kMaxPlyRecords)))
+        return result;
+    for (size_t i = 0; i < std::min<size_t>(e.plyCount, kMaxPlyRecords); ++i) {
         const PlyRecord &x = e.plyRecords[i], &y = a.plyRecords[i];
-        if (differs(result, "plyRecords.key", i, x.key, y.key) ||
-            differs(result, "plyRecords.move", i, x.move, y.move) ||
-            differs(result, "plyRecords.castleRights", i, x.castleRights, y.castleRights) ||
-            differs(result, "plyRecords.epFile", i, x.epFile, y.epFile) ||
-            differs(result, "plyRecords.halfmoveClock", i, x.halfmoveClock, y.halfmoveClock) ||
-            differs(result, "plyRecords.inCheck", i, x.inCheck, y.inCheck) ||
-            differs(result, "plyRecords.nodeType", i, x.nodeType, y.nodeType))
-            return result;
+        if (TARVOK_DIFFERS(x, y, key) || TARVOK_DIFFERS(x, y, move) || TARVOK_DIFFERS(x, y, castleRights) ||
+            TARVOK_DIFFERS(x, y, epFile) || TARVOK_DIFFERS(x, y, halfmoveClock) || TARVOK_DIFFERS(x, y, inCheck) ||
+            TARVOK_DIFFERS(x, y, nodeType))
+            return result << " in ply record " << i;
     }
-    if (differs(result, "keyHistoryCount", -1, e.keyHistoryCount, a.keyHistoryCount)) return result;
-    for (int i = 0; i < static_cast<int>(e.keyHistoryCount) && i < kMaxPlyRecords; ++i)
-        if (differs(result, "keyHistory", i, e.keyHistory[i], a.keyHistory[i])) return result;
     return result;
 }
 

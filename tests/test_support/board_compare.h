@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Field-by-field comparison of two Boards for tests (no memcmp: the structs
-// have padding). Only the live parts of the PlyRecord stack and keyHistory
-// are compared.
+// have padding); only the live parts of the ply and key stacks count.
 //
 //   EXPECT_TRUE(sameBoard(before, after));
 #pragma once
