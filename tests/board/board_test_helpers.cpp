@@ -6,7 +6,7 @@
 
 #include "board/move_text.h"
 #include "board/movegen.h"
-#include "test_support/data_files.h"
+#include "test_support/table_text.h"
 
 namespace tarvok::test {
 
@@ -61,22 +61,10 @@ uint64_t perftCount(Board& board, int depth) {
     return depth <= 0 ? 1 : perftFrom(board, std::min(depth, 8), lists);
 }
 
-std::vector<std::vector<std::string>> readTable(const std::string& name) {
-    std::vector<std::vector<std::string>> rows;
-    for (std::string line : readDataLines("board/" + name)) {
-        if (line[0] == '#') continue;
-        for (size_t at; (at = line.find("\\r")) != std::string::npos;) line.replace(at, 2, "\r");
-        for (size_t at; (at = line.find('{')) != std::string::npos;) {
-            const size_t end = line.find('}', at);
-            line.replace(at, end + 1 - at, std::stoul(line.substr(at + 3, end - at - 3)), line[at + 1]);
-        }
-        std::vector<std::string> fields;
-        size_t start = 0;
-        for (size_t at; (at = line.find(" | ", start)) != std::string::npos; start = at + 3)
-            fields.push_back(line.substr(start, at - start));
-        fields.push_back(line.substr(start));
-        rows.push_back(fields);
-    }
+std::vector<std::vector<std::string>> boardTable(const std::string& name) {
+    std::vector<std::vector<std::string>> rows = readTable("board/" + name);
+    for (auto& row : rows)
+        for (std::string& field : row) field = decodeText(field);
     EXPECT_FALSE(rows.empty()) << name;
     return rows;
 }

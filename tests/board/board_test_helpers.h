@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers shared by the board tests: attack tables once per suite, square
 // names ("e4" -> 28), boards from FEN, moves by coordinate text, a perft count on the
-// generators and make/unmake, and the " | "-separated data tables.
+// generators and make/unmake, and the board data tables.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -40,9 +40,8 @@ void playMoves(Board& board, const char* moves);
 // Leaf count of the legal-move tree, legality decided by makeMove.
 uint64_t perftCount(Board& board, int depth);
 
-// Rows of tests/data/board/<name>: fields split at " | ", '#' lines skipped;
-// "{c*N}" stands for N copies of the character c, "\r" for a carriage return.
-std::vector<std::vector<std::string>> readTable(const std::string& name);
+// Rows of tests/data/board/<name>, each field with its escapes decoded.
+std::vector<std::vector<std::string>> boardTable(const std::string& name);
 
 // Checks every "name=value" of a blank-separated list against valueOf(name).
 void expectValues(const std::string& list, const std::function<int(const std::string&)>& valueOf,

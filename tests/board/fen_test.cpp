@@ -60,7 +60,7 @@ class FenTest : public BoardTest {
 
 // Written FENs always end in the counters "0 1" and a blank.
 TEST_F(FenTest, TableOfTexts) {
-    for (const auto& row : readTable("fen.txt")) {
+    for (const auto& row : boardTable("fen.txt")) {
         const std::string name = '"' + row[0].substr(0, 80) + '"';
         if (row.at(1) == "reject") {
             EXPECT_FALSE(accepts(row[0].c_str())) << name;
@@ -81,7 +81,7 @@ TEST_F(FenTest, TableOfTexts) {
 
 // Each sequence is taken back afterwards and must give the loaded board back.
 TEST_F(FenTest, MakeThenUnmakeTable) {
-    for (const auto& row : readTable("makemove.txt")) {
+    for (const auto& row : boardTable("makemove.txt")) {
         const std::string context = row[0] + " | " + row.at(2);
         ASSERT_TRUE(accepts(row[0].c_str())) << context;
         const auto loaded = std::make_unique<Board>(*board);
@@ -135,7 +135,7 @@ TEST_F(FenTest, WriteFenAndMirrorFenRoundTrips) {
 // is touched; malformed input gives 0 and an empty text.
 TEST_F(FenTest, MirrorFenTable) {
     char buffer[160];
-    for (const auto& row : readTable("mirror.txt")) {
+    for (const auto& row : boardTable("mirror.txt")) {
         const std::string name = row[0].substr(0, 60) + " | " + row.at(1);
         const size_t size = std::stoul(row[1]);
         std::memset(buffer, 0x55, sizeof buffer);

@@ -57,7 +57,7 @@ Move parseWord(const std::string& word) {
 
 TEST_F(MoveGeneration, Table) {
     MoveList list, scratch;
-    for (const auto& row : readTable("movegen.txt")) {
+    for (const auto& row : boardTable("movegen.txt")) {
         const std::string& kind = row.at(1);
         SCOPED_TRACE(row[0] + " | " + kind + " | " + row.at(2));
         auto board = boardFromFen(row[0].c_str());
@@ -149,7 +149,7 @@ std::string textOf(Move move) {
 // Each row on a fresh game; a rejected text must leave board, stacks and
 // record exactly as before.
 TEST_F(MoveGeneration, MoveTextTable) {
-    for (const auto& row : readTable("movetext.txt")) {
+    for (const auto& row : boardTable("movetext.txt")) {
         const std::string& text = row.at(1);
         const std::string name = row[0] + " | " + row[1];
         Game game(row[0].c_str());

@@ -26,7 +26,7 @@ class Evaluation : public BoardTest {
 };
 
 TEST_F(Evaluation, HandScoredPositions) {
-    for (const auto& row : readTable("eval.txt")) {
+    for (const auto& row : boardTable("eval.txt")) {
         EvalTerms t{};
         const int score = full(row[0], t);
         const std::map<std::string, const int*> perColour = {
@@ -47,7 +47,7 @@ TEST_F(Evaluation, HandScoredPositions) {
 // insufficient-material exit the side to move only flips the sign.
 TEST_F(Evaluation, ColourSymmetry) {
     std::vector<std::string> fens;
-    for (const auto& row : readTable("eval.txt")) fens.push_back(row[0]);
+    for (const auto& row : boardTable("eval.txt")) fens.push_back(row[0]);
     for (const PerftCase& perftCase : readPerftCases()) fens.push_back(perftCase.fen);
     for (const std::string& line : readDataLines("bk.epd")) fens.push_back(line.substr(0, line.find(" bm")));
     int flipped = 0;
