@@ -89,8 +89,7 @@ Bitboard walkRays(int square, Bitboard occupancy, bool rook) {
     return attacks;
 }
 
-// Magic slider lookups against a plain ray walk, sparse and dense boards;
-// the portable bit count against the library's.
+// Magic slider lookups against a plain ray walk, sparse and dense boards.
 TEST_F(PerftFile, SliderLookupsAndBitCount) {
     std::mt19937_64 random(20240611);
     for (int s = 0; s < 64; ++s) {
@@ -100,7 +99,6 @@ TEST_F(PerftFile, SliderLookupsAndBitCount) {
             ASSERT_EQ(rookAttacks(s, occupancy), walkRays(s, occupancy, true)) << s << " " << occupancy;
             ASSERT_EQ(bishopAttacks(s, occupancy), walkRays(s, occupancy, false)) << s << " " << occupancy;
             ASSERT_EQ(queenAttacks(s, occupancy), rookAttacks(s, occupancy) | bishopAttacks(s, occupancy));
-            ASSERT_EQ(popCount(occupancy), std::popcount(occupancy)) << occupancy;
         }
     }
 }

@@ -205,7 +205,9 @@ TEST_F(BookBuilderTest, OutOfMemoryAnywhereWritesNoBook) {
 
 // A pipe cannot be read twice: it is copied to a temporary file for the two passes.
 TEST_F(BookBuilderTest, PipedGamesBuildTheSameBookAsAFile) {
-    const std::string games = test::decodeText(test::readTable("book/builder_cases.txt")[0][2]);
+    const auto rows = test::readTable("book/builder_cases.txt");
+    ASSERT_FALSE(rows.empty());
+    const std::string games = test::decodeText(rows[0][2]);
     const std::string fifo = dir + "/games.fifo", fromFile = dir + "/file.bin", fromPipe = dir + "/pipe.bin";
     ASSERT_EQ(buildBook(*engine, write("games.pgn", games).c_str(), fromFile.c_str(), 2, 2), 1);
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);

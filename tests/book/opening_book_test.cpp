@@ -116,6 +116,7 @@ TEST_F(OpeningBookFile, MergeSortLookupAndReloadAgree) {
 
     // Equal games follow the exchange sort: 1, 2 (a), 2 (b), 3 give 3, 2 (b), 2 (a), 1.
     OpeningBook ties;
+    EXPECT_EQ(ties.findNode(0), nullptr);
     const uint32_t games[] = {1, 2, 2, 3};
     for (uint32_t i = 0; i < 4; ++i) ties.addBookMove(42, 100 * (i + 1), games[i], 0, 0);
     ASSERT_EQ(ties.saveBook(path("b").c_str()), 1);
@@ -136,11 +137,12 @@ TEST_F(OpeningBookFile, LoadingKeepsFirstRecordsAndRejectsBrokenFiles) {
     // missing file: rejected, and the book is left empty.
     std::vector<std::string> broken{hexFile("book/boasting_book.hex"), "BOOX" + whole.substr(4)};
     for (std::size_t length = 0; length < whole.size(); ++length) broken.push_back(whole.substr(0, length));
-    for (const std::string& bytes : broken) {
-        test::writeBytes(path("b"), bytes);
+    for (std::size_t i = 0; i < broken.size(); ++i) {
+        const std::string name = i == 0 ? "boasting count" : i == 1 ? "wrong magic" : "cut at " + std::to_string(i - 2);
+        test::writeBytes(path("b"), broken[i]);
         book.addBookMove(1, 2, 3, 0, 0);
-        EXPECT_EQ(book.loadBook(path("b").c_str()), 0) << bytes.size();
-        EXPECT_TRUE(book.nodes().empty()) << bytes.size();
+        EXPECT_EQ(book.loadBook(path("b").c_str()), 0) << name;
+        EXPECT_TRUE(book.nodes().empty()) << name;
     }
     book.addBookMove(1, 2, 3, 0, 0);
     EXPECT_EQ(book.loadBook("/nonexistent/book.bin"), 0);

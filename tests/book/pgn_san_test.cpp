@@ -131,7 +131,7 @@ TEST(San, WritingMovesTable) {
     initAttackTables();
     Board board;
     MoveList list, lookup;
-    char text[kSanSize];
+    char text[kSanSize] = "junk";
     for (const auto& row : test::readTable("book/san_write.txt")) {
         ASSERT_TRUE(setPosition(board, list, row[0])) << row[0];
         const Move move = findMoveText(board, lookup, row[1].c_str());

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "test_support/data_files.h"
-#include "test_support/session_script.h"
+#include "test_support/table_text.h"
 
 namespace tarvok {
 namespace {
@@ -28,7 +28,7 @@ TEST(ConfigFileTest, LookupsFromTheTable) {
         if (kind == "file") {
             fileText = rest;
             path = directory + "/tarvok.ini";
-            std::ofstream(path, std::ios::binary) << test::unescape(rest);
+            std::ofstream(path, std::ios::binary) << test::decodeText(rest);
         } else if (kind == "path") {
             fileText = rest;
             path = rest == "dir" ? directory : directory + "/" + rest;
@@ -37,8 +37,8 @@ TEST(ConfigFileTest, LookupsFromTheTable) {
             const size_t first = rest.find('|');
             const size_t last = rest.rfind('|');
             const std::string section = rest.substr(0, first);
-            const std::string key = test::unescape(rest.substr(first + 1, last - first - 1));
-            const std::string expected = test::unescape(rest.substr(last + 1));
+            const std::string key = test::decodeText(rest.substr(first + 1, last - first - 1));
+            const std::string expected = test::decodeText(rest.substr(last + 1));
             char text[kConfigValueSize] = "untouched";
             int number = 555;
             const bool found = kind == "str" ? iniGetString(path.c_str(), section.c_str(), key.c_str(), text) != 0

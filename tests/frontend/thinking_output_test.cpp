@@ -128,6 +128,11 @@ TEST_F(ProtocolHookTest, SearchEndAnnouncesTheMove) {
     // An abandoned ponder search names its move only while Ponder is on; an
     // aborted one names none; the test-suite runner prints the result itself.
     EXPECT_EQ(end(STOP_PONDER), "");
+    frontEnd.ponderOption = 1;
+    engine->lastMove = engine->playedMove = kMoves.at("e7e8q");
+    EXPECT_EQ(end(STOP_PONDER), "bestmove e7e8q\n");
+    frontEnd.ponderOption = 0;
+    engine->lastMove = engine->playedMove = kMoves.at("g1f3");
     EXPECT_EQ(end(STOP_ABORT), "");
     engine->consoleOutput = 1;
     EXPECT_EQ(end(STOP_PLAY), "");

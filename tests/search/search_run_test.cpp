@@ -63,7 +63,10 @@ void checkSearch(const std::vector<std::string>& f) {
             EXPECT_EQ(e.ponderMove, last.pv.size() >= 2 ? last.pv[1] : NO_MOVE);
         } else if (word == "notfirst") {
             EXPECT_NE(e.playedMove, firstLegal);
-        } else if (word != "none" && word != "legal" && expect >> arg) {
+        } else if (word == "none" || word == "legal") {
+        } else if (!(expect >> arg)) {
+            ADD_FAILURE() << "no value after " << word;
+        } else {
             const int n = static_cast<int>(std::strtol(arg.c_str(), nullptr, 10));
             if (word == "move") EXPECT_NE(("," + arg + ",").find("," + played + ","), std::string::npos) << played;
             else if (word == "avoid") EXPECT_NE(played, arg);
@@ -123,6 +126,7 @@ TEST(SearchRuns, SameSearchGivesSameNodesLineAndScore) {
         ASSERT_EQ(engine->setFromFen("r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4"), 1);
         engine->setLimit(LIMIT_DEPTH, 5);
         engine->startSearch(false);
+        ASSERT_FALSE(engine->iterations.empty());
         results.emplace_back(nodeCount, engine->iterations.back().pv, engine->iterations.back().score);
     }
     EXPECT_EQ(results[1], results[0]);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "test_support/data_files.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -17,6 +19,7 @@ std::vector<std::string> readDataLines(const std::string& name) {
         while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
         if (!line.empty()) lines.push_back(line);
     }
+    if (lines.empty()) ADD_FAILURE() << "no data in " << testDataPath(name);
     return lines;
 }
 

@@ -18,7 +18,7 @@ struct PerftCase {
 };
 
 std::string testDataPath(const std::string& name);
-// Empty when the file cannot be read.
+// A missing or empty file fails the test (and gives no lines).
 std::vector<std::string> readDataLines(const std::string& name);
 std::vector<PerftCase> readPerftCases(const std::string& name = "perft.txt");
 

@@ -10,6 +10,7 @@
 
 #include "test_support/data_files.h"
 #include "test_support/engine_session.h"
+#include "test_support/table_text.h"
 
 namespace tarvok::test {
 
@@ -114,24 +115,6 @@ long cpuTicks(int pid) {
 
 }  // namespace
 
-std::string unescape(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 == text.size()) {
-            out += text[i];
-            continue;
-        }
-        const char kind = text[++i];
-        if (kind == 'x') {
-            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            out += kind == 'n' ? '\n' : kind == 'r' ? '\r' : kind == 't' ? '\t' : kind;
-        }
-    }
-    return out;
-}
-
 std::vector<SessionScript> readSessionScripts(const std::string& dataFile) {
     std::vector<SessionScript> scripts;
     for (const std::string& line : readDataLines(dataFile)) {
@@ -175,7 +158,7 @@ void runSessionScript(const SessionScript& script, const std::map<std::string, s
             if (at != std::string::npos) arg.replace(at, name.size() + 1, value);
         }
         if (kind == "ini") {
-            ini = unescape(arg);
+            ini = decodeText(arg);
         } else if (kind == "ulimit") {
 #if defined(__SANITIZE_ADDRESS__)
             GTEST_SKIP() << "the sanitizer's allocator does not run under an address-space limit";
@@ -190,7 +173,7 @@ void runSessionScript(const SessionScript& script, const std::map<std::string, s
             note(arg);
             engine.send(arg);
         } else if (kind == "raw") {
-            std::string text = unescape(arg);
+            std::string text = decodeText(arg);
             engine.sendRaw(text);
             for (size_t end; (end = text.find('\n')) != std::string::npos; text.erase(0, end + 1))
                 note(text.substr(0, text.find_first_of("\r\n")));

@@ -37,7 +37,6 @@ struct SessionScript {
 };
 
 std::vector<SessionScript> readSessionScripts(const std::string& dataFile);
-std::string unescape(const std::string& text);  // "\n", "\r", "\t", "\xHH"
 void runSessionScript(const SessionScript& script, const std::map<std::string, std::string>& vars = {});
 
 }  // namespace tarvok::test

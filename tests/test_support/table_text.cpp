@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "test_support/table_text.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -22,6 +24,9 @@ std::string decodeText(const std::string& text) {
             const std::string piece = decodeText(text.substr(open + 1, close - open - 1));
             for (long n = std::strtol(text.c_str() + i + 1, nullptr, 10); n > 0; --n) out += piece;
             i = close;
+        } else if (c == 'x') {
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
         } else {
             out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c == '0' ? '\0' : c;
         }
@@ -49,6 +54,7 @@ std::vector<std::string> readAllDataLines(const std::string& name) {
     std::vector<std::string> lines;
     std::ifstream file(testDataPath(name));
     for (std::string line; std::getline(file, line);) lines.push_back(line);
+    if (lines.empty()) ADD_FAILURE() << "no data in " << testDataPath(name);
     return lines;
 }
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Test tables kept as text files under tests/data/: one case a line, fields
 // separated by " | ", '#' lines are comments. Texts may hold the escapes
-// \n \r \t \0 \\ and \*N<text> for text repeated N times.
+// \n \r \t \0 \xHH \\ and \*N<text> for text repeated N times.
 #pragma once
 
 #include <string>
