@@ -169,6 +169,11 @@ inline bool applySetup(RecordingEngine& engine, const std::string& text) {
         else if (word == "pondering" && in >> n) engine.pondering = static_cast<int>(n);
         else if (word == "ponderenabled" && in >> n) engine.ponderEnabled = static_cast<int>(n);
         else if (word == "searching" && in >> n) engine.searching = static_cast<int>(n);
+        else if (word == "rootmoves") {
+            engine.afterHook = [](RecordingEngine& e, char hook, int) {
+                if (hook == 'I') e.rootMoveReporting = 1;
+            };
+        }
         else if (word == "pondermove" && in >> n) engine.ponderMove = static_cast<Move>(n);
         else if (word == "defaultclock" && in >> n) engine.defaultClock = static_cast<int32_t>(n);
         else if (word == "counter" && in >> n) engine.checkCounter = static_cast<uint32_t>(n);
