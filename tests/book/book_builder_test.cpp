@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -220,7 +221,8 @@ TEST_F(BookBuilderTest, PipedGamesBuildTheSameBookAsAFile) {
 }
 
 // -buildbook writes the book, then waits for a protocol; the book then
-// answers a UCI search at once with one of its moves.
+// answers a UCI search at once with one of its moves, unless OwnBook is off;
+// XBoard analysis never takes a book move.
 TEST_F(BookBuilderTest, CommandLineBuildsABookThatAnswersUciWithoutSearching) {
     const std::string book = dir + "/book.bin";
     test::ChildProcess child;
@@ -231,14 +233,35 @@ TEST_F(BookBuilderTest, CommandLineBuildsABookThatAnswersUciWithoutSearching) {
     for (const char* command : {"uci", "setoption name Book File value book.bin", "setoption name OwnBook value true",
                                 "position startpos", "go movetime 20000"})
         child.writeLine(command);
-    bool searched = false;
-    do {
-        ASSERT_TRUE(child.readLine(line, 10000)) << "no answer from the book";
-        searched |= line.rfind("info depth", 0) == 0;
-    } while (line.rfind("bestmove ", 0) != 0);
-    EXPECT_FALSE(searched);
+    // Whether the search printed a line before its bestmove.
+    auto searched = [&] {
+        bool thought = false;
+        while (child.readLine(line, 10000) && line.rfind("bestmove ", 0) != 0)
+            thought |= line.rfind("info depth", 0) == 0;
+        EXPECT_EQ(line.rfind("bestmove ", 0), 0u) << "no bestmove";
+        return thought;
+    };
+    EXPECT_FALSE(searched());
+    const std::string bookMove = line;
+    // With OwnBook off the same position is searched.
+    for (const char* command : {"setoption name OwnBook value false", "position startpos", "go depth 1"})
+        child.writeLine(command);
+    EXPECT_TRUE(searched());
+    line = bookMove;
     child.closeInput();
     EXPECT_EQ(child.waitExit(20000), 1);
+    // XBoard analysis with the book switched on still analyses.
+    write("tarvok.ini", "[Engine]\nHash=16\nBook=1\nBookFile=book.bin\n");
+    test::ChildProcess analyser;
+    ASSERT_TRUE(analyser.start(TARVOK_BINARY, {}, dir));
+    for (const char* command : {"xboard", "post", "analyze"}) analyser.writeLine(command);
+    std::string shown;
+    while (analyser.readLine(shown, 10000) && !std::isdigit(static_cast<unsigned char>(shown[0])))
+        EXPECT_NE(shown.rfind("move ", 0), 0u) << shown;
+    EXPECT_TRUE(!shown.empty() && std::isdigit(static_cast<unsigned char>(shown[0]))) << "no analysis: " << shown;
+    analyser.writeLine("exit");
+    analyser.closeInput();
+    EXPECT_EQ(analyser.waitExit(20000), 1);
     // The arguments reach the builder in their order.
     const std::string direct = dir + "/direct.bin";
     ASSERT_EQ(buildBook(*engine, test::testDataPath("games.pgn").c_str(), direct.c_str(), 8, 2), 1);
