@@ -19,6 +19,7 @@
 #include "board/move_text.h"
 #include "search/search_engine.h"
 #include "test_support/data_files.h"
+#include "test_support/engine_session.h"
 
 namespace tarvok::test {
 
@@ -101,13 +102,9 @@ inline std::string fenOf(const Board& board) {
 // True when the moves, matched by their coordinate text against the moves
 // generated on a separate board, are legal in turn from fen.
 inline bool lineIsLegal(const std::string& fen, const std::vector<Move>& line) {
-    auto board = std::make_unique<Board>();
-    auto record = std::make_unique<GameRecord>();
-    MoveList scratch{};
-    if (!board->setFromFen(fen.c_str())) return false;
-    for (Move move : line)
-        if (!playMoveText(*board, *record, scratch, coordinates(move).c_str())) return false;
-    return true;
+    std::vector<std::string> texts;
+    for (Move move : line) texts.push_back(coordinates(move));
+    return movesAreLegal(fen, texts);
 }
 
 // The rows of a data file under tests/data/search: each line that is not a

@@ -13,12 +13,12 @@
 
 namespace tarvok::test {
 
-namespace {
-
 int64_t nowMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
+
+namespace {
 
 void closeFd(int& fd) {
     if (fd >= 0) ::close(fd);

@@ -6,10 +6,14 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace tarvok::test {
+
+// Milliseconds on a monotonic clock, for time-outs.
+int64_t nowMs();
 
 class ChildProcess {
    public:

@@ -17,15 +17,6 @@
 
 namespace tarvok::test {
 
-namespace {
-
-int64_t nowMs() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-}  // namespace
-
 EngineSession::~EngineSession() {
     child_.closeInput();
     child_.waitExit(3000);  // a child still running then is killed by ChildProcess
