@@ -37,18 +37,13 @@ using test::fileBytes;
 class BookBuilderTest : public ::testing::Test {
    protected:
     void SetUp() override {
-        char pattern[] = "/tmp/tarvok_builder_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
+        ASSERT_FALSE(dir.empty());
         engine = std::make_unique<ProtocolEngine>();
         engine->setHashSize(2);
         engine->setStartPosition();
         openingBook.clearBook();
     }
-    void TearDown() override {
-        openingBook.clearBook();
-        ASSERT_EQ(std::system(("rm -rf " + dir).c_str()), 0);
-    }
+    void TearDown() override { openingBook.clearBook(); }
     std::string write(const std::string& name, const std::string& text) {
         test::writeBytes(dir + "/" + name, text);
         return dir + "/" + name;
@@ -66,7 +61,8 @@ class BookBuilderTest : public ::testing::Test {
                 text << " " << m.games << " " << +m.whiteWinPercent << " " << +m.blackWinPercent;
         return move + (text.str().empty() ? " -" : text.str());
     }
-    std::string dir;
+    test::TempDir tempDir;
+    const std::string dir = tempDir.path();
     std::unique_ptr<ProtocolEngine> engine;
 };
 

@@ -15,9 +15,9 @@ namespace tarvok {
 namespace {
 
 TEST(ConfigFileTest, LookupsFromTheTable) {
-    char pattern[] = "/tmp/tarvok-ini-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string directory = pattern;
+    const test::TempDir tempDir;
+    const std::string& directory = tempDir.path();
+    ASSERT_FALSE(directory.empty());
     std::string path;
     std::string fileText;
     int rows = 0;
@@ -50,7 +50,6 @@ TEST(ConfigFileTest, LookupsFromTheTable) {
         }
     }
     EXPECT_GT(rows, 40);
-    std::filesystem::remove_all(directory);
 }
 
 }  // namespace

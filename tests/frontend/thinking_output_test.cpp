@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "board/board_test_helpers.h"
 #include "board/move.h"
 #include "frontend/frontend.h"
 #include "frontend/protocol_engine.h"
@@ -19,8 +20,8 @@
 
 namespace tarvok {
 namespace {
+using test::sq;
 
-constexpr int sq(const char* name) { return (name[0] - 'a') + 8 * (name[1] - '1'); }
 
 const std::map<std::string, Move> kMoves = {
     {"e2e4", makeMoveWord(sq("e2"), sq("e4"), PAWN, 0, 0, MOVE_DOUBLE_PUSH)},

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "board/board_test_helpers.h"
 #include "board/game_record.h"
 #include "board/move_text.h"
 #include "search/search_engine.h"
@@ -86,12 +87,6 @@ inline std::unique_ptr<RecordingEngine> makeRecordingEngine(const char* fen = nu
     return engine;
 }
 
-inline std::string coordinates(Move move) {
-    char text[kMoveTextSize];
-    moveToCoordinates(move, text);
-    return text;
-}
-
 inline std::string fenOf(const Board& board) {
     char fen[kFenBufferSize];
     board.writeFen(fen);
@@ -103,7 +98,7 @@ inline std::string fenOf(const Board& board) {
 // generated on a separate board, are legal in turn from fen.
 inline bool lineIsLegal(const std::string& fen, const std::vector<Move>& line) {
     std::vector<std::string> texts;
-    for (Move move : line) texts.push_back(coordinates(move));
+    for (Move move : line) texts.push_back(coordinateText(move));
     return movesAreLegal(fen, texts);
 }
 

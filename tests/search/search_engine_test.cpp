@@ -29,7 +29,7 @@ Move moveWord(const std::string& t) {
 
 std::string wordText(Move m) {
     if (m == NO_MOVE) return "-";
-    std::string text = kPieces[movePiece(m)] + coordinates(m).substr(0, 4);
+    std::string text = kPieces[movePiece(m)] + coordinateText(m).substr(0, 4);
     if (moveCaptured(m) != NO_PIECE) text += std::string("x") + kPieces[moveCaptured(m)];
     if (movePromotion(m) != NO_PIECE) text += std::string("=") + kPieces[movePromotion(m)];
     return text;

@@ -43,7 +43,7 @@ void checkSearch(const std::vector<std::string>& f) {
         EXPECT_TRUE(lineIsLegal(fen, e.iterations[i].pv)) << "iteration " << i + 1;
     }
     const Iteration last = e.iterations.empty() ? Iteration{} : e.iterations.back();
-    const std::string played = coordinates(e.playedMove);
+    const std::string played = coordinateText(e.playedMove);
     if (f[4].find("none") != std::string::npos) {
         EXPECT_EQ(e.playedMove, NO_MOVE);
         ASSERT_EQ(e.game.gameLength, moves.size() - (ponder ? 1 : 0));
@@ -53,7 +53,7 @@ void checkSearch(const std::vector<std::string>& f) {
         EXPECT_EQ(e.lastMove, e.playedMove);
         EXPECT_EQ(e.game.gameLength, moves.size() + 1);
         const auto line = e.ponderMove == NO_MOVE ? std::vector{e.playedMove} : std::vector{e.playedMove, e.ponderMove};
-        EXPECT_TRUE(lineIsLegal(fen, line)) << played << " " << coordinates(e.ponderMove);
+        EXPECT_TRUE(lineIsLegal(fen, line)) << played << " " << coordinateText(e.ponderMove);
     }
     std::istringstream expect(f[4]);
     for (std::string word, arg; expect >> word;) {

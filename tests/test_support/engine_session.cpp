@@ -20,10 +20,6 @@ namespace tarvok::test {
 EngineSession::~EngineSession() {
     child_.closeInput();
     child_.waitExit(3000);  // a child still running then is killed by ChildProcess
-    if (!workDir_.empty()) {
-        std::remove((workDir_ + "/tarvok.ini").c_str());
-        ::rmdir(workDir_.c_str());
-    }
 }
 
 bool EngineSession::start(const std::string& firstLine, const std::string& iniText, long memoryLimitKb) {
@@ -32,15 +28,13 @@ bool EngineSession::start(const std::string& firstLine, const std::string& iniTe
 }
 
 bool EngineSession::launch(const std::vector<std::string>& args, const std::string& iniText, long memoryLimitKb) {
-    char pattern[] = "/tmp/tarvok-session-XXXXXX";
-    if (::mkdtemp(pattern) == nullptr) return false;
-    workDir_ = pattern;
-    if (!iniText.empty()) std::ofstream(workDir_ + "/tarvok.ini") << iniText;
-    if (memoryLimitKb <= 0) return child_.start(TARVOK_BINARY, args, workDir_);
+    if (workDir_.path().empty()) return false;
+    if (!iniText.empty()) std::ofstream(workDir_.path() + "/tarvok.ini") << iniText;
+    if (memoryLimitKb <= 0) return child_.start(TARVOK_BINARY, args, workDir_.path());
     std::vector<std::string> shellArgs = {"-c", "ulimit -v " + std::to_string(memoryLimitKb) + " && exec \"$0\" \"$@\"",
                                           TARVOK_BINARY};
     shellArgs.insert(shellArgs.end(), args.begin(), args.end());
-    return child_.start("/bin/sh", shellArgs, workDir_);
+    return child_.start("/bin/sh", shellArgs, workDir_.path());
 }
 
 std::optional<std::string> EngineSession::waitFor(const std::function<bool(const std::string&)>& match,

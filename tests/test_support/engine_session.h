@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "test_support/child_process.h"
+#include "test_support/table_text.h"
 
 namespace tarvok::test {
 
@@ -47,8 +48,8 @@ class EngineSession {
     ChildProcess& process() { return child_; }
 
    private:
+    TempDir workDir_;  // declared before child_, so the child ends before its folder goes
     ChildProcess child_;
-    std::string workDir_;
     std::vector<std::string> transcript_;
 };
 

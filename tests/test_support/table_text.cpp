@@ -2,8 +2,10 @@
 #include "test_support/table_text.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -41,6 +43,16 @@ std::vector<std::string> split(const std::string& text, const std::string& separ
         fields.push_back(text.substr(begin, at - begin));
     fields.push_back(text.substr(begin));
     return fields;
+}
+
+TempDir::TempDir() {
+    char pattern[] = "/tmp/tarvok-test-XXXXXX";
+    if (::mkdtemp(pattern) != nullptr) path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
 }
 
 std::string fileBytes(const std::string& path) {

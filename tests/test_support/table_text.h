@@ -11,6 +11,20 @@ namespace tarvok::test {
 
 std::string decodeText(const std::string& text);
 std::vector<std::string> split(const std::string& text, const std::string& separator);
+// A fresh folder under /tmp, removed with all it holds when the object goes;
+// path() is empty when no folder could be made.
+class TempDir {
+   public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+
+   private:
+    std::string path_;
+};
+
 // A file's bytes, and a file written with them.
 std::string fileBytes(const std::string& path);
 void writeBytes(const std::string& path, const std::string& bytes);

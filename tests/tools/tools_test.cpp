@@ -76,9 +76,9 @@ bool matches(const std::vector<std::string>& output, const std::vector<std::stri
 
 // Each run in a working directory whose tarvok.ini keeps the hash table small.
 TEST(ToolModes, RunsPrintTheExpectedListings) {
-    char pattern[] = "/tmp/tarvok-tools-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string dir = pattern;
+    const test::TempDir tempDir;
+    const std::string& dir = tempDir.path();
+    ASSERT_FALSE(dir.empty());
     std::ofstream(dir + "/tarvok.ini") << "[Engine]\nHash=2\n";
     const std::vector<ToolRun> runs = readToolRuns();
     ASSERT_GT(runs.size(), 35u);
@@ -94,7 +94,6 @@ TEST(ToolModes, RunsPrintTheExpectedListings) {
         std::string why;
         EXPECT_TRUE(matches(output, run.expected, why)) << name << ": " << why;
     }
-    ASSERT_EQ(std::system(("rm -rf " + dir).c_str()), 0);
 }
 
 TEST(ToolParts, EpdOperationsMirrorsAndTimeLinesTables) {
