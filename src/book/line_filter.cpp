@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "book/line_filter.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 
 #include "book/pgn_reader.h"
+#include "platform/platform.h"
 
 namespace tarvok {
 
@@ -29,11 +28,7 @@ LineFilter::LineFilter(std::size_t counterCount)
     : counters(new uint8_t[counterCount]), mask(counterCount - 1) {
     // Large filters are read at random: huge pages spare most TLB misses.
     // Asked for before the counters are first written.
-    constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
-    const auto begin = reinterpret_cast<uintptr_t>(counters.get());
-    const uintptr_t alignedBegin = (begin + kHugePage - 1) & ~(kHugePage - 1);
-    const uintptr_t end = (begin + counterCount) & ~(kHugePage - 1);
-    if (end > alignedBegin) madvise(reinterpret_cast<void*>(alignedBegin), end - alignedBegin, MADV_HUGEPAGE);
+    platform::adviseHugePages(counters.get(), counterCount);
     std::memset(counters.get(), 0, counterCount);
 }
 

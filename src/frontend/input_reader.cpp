@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frontend/input_reader.h"
 
-#include <sys/select.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
+
+#include "platform/platform.h"
 
 namespace tarvok {
 
@@ -21,16 +19,13 @@ bool InputReader::fill() {
         start_ = 0;
     }
     if (length_ == kBufferSize) return true;
-    for (;;) {
-        ssize_t got = ::read(descriptor_, buffer_ + length_, static_cast<size_t>(kBufferSize - length_));
-        if (got > 0) {
-            length_ += static_cast<int>(got);
-            return true;
-        }
-        if (got < 0 && errno == EINTR) continue;
-        ended_ = true;
-        return false;
+    const long got = platform::readInput(descriptor_, buffer_ + length_, static_cast<size_t>(kBufferSize - length_));
+    if (got > 0) {
+        length_ += static_cast<int>(got);
+        return true;
     }
+    ended_ = true;
+    return false;
 }
 
 bool InputReader::readLine(char* line, int size) {
@@ -52,11 +47,7 @@ bool InputReader::readLine(char* line, int size) {
 bool InputReader::inputAvailable() {
     // At the end of input a read does not block either: it reports the end.
     if (ended_ || (length_ > 0 && hasCompleteLine(kInputLineSize))) return true;
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(descriptor_, &readable);
-    timeval zero{0, 0};
-    if (::select(descriptor_ + 1, &readable, nullptr, nullptr, &zero) <= 0) return false;
+    if (!platform::waitReadable(descriptor_, 0)) return false;
     // Data (or the end of input) is waiting; pull it in so that a partial
     // line is not mistaken for a complete one.
     fill();
@@ -65,11 +56,7 @@ bool InputReader::inputAvailable() {
 
 bool InputReader::waitForInput(int milliseconds) {
     if (inputAvailable()) return true;
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(descriptor_, &readable);
-    timeval timeout{milliseconds / 1000, (milliseconds % 1000) * 1000};
-    ::select(descriptor_ + 1, &readable, nullptr, nullptr, &timeout);
+    platform::waitReadable(descriptor_, milliseconds);
     return inputAvailable();
 }
 
