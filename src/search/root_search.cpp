@@ -180,10 +180,10 @@ void SearchEngine::iterate() {
         while (stopState == STOP_NONE) {
             PvRow& pv = pvTable[0];
             emptyRow(pv);
-            const WallTime iterationStart = readWallClock();
+            const ClockTime iterationStart = readClock();
             const int score = searchRoot(4 * depth, alpha, beta);
             rootListMade = true;
-            const double iterationTime = elapsedMicroseconds(iterationStart, readWallClock());
+            const double iterationTime = elapsedMicroseconds(iterationStart, readClock());
             searchTime += iterationTime;
             if (searchTime > 1000000.0) rootMoveReporting = 1;
             if (stopState != STOP_NONE) break;
@@ -238,10 +238,10 @@ void SearchEngine::iterate() {
         // milliseconds). Input is still read, so "stop" or "quit" ends it.
         if (depth == 1 && stopState == STOP_PLAY && !pondering &&
             (activeLimitMode == LIMIT_CLOCK || activeLimitMode == LIMIT_MOVETIME) &&
-            elapsedMicroseconds(startTime, readWallClock()) >= static_cast<double>(timeBudget)) {
+            elapsedMicroseconds(startTime, readClock()) >= static_cast<double>(timeBudget)) {
             stopState = STOP_NONE;
             timeBudget = kNoTimeLimit;
-            const WallTime repeatStart = readWallClock();
+            const ClockTime repeatStart = readClock();
             emptyRow(pvTable[0]);
             searchRoot(4, -kInfiniteWindow, kInfiniteWindow);
             if (stopState == STOP_ABORT) {
@@ -250,7 +250,7 @@ void SearchEngine::iterate() {
                 return;
             }
             if (stopState == STOP_NONE) {
-                onIterationDone(1, pvTable[0], nodeCount, searchTime + elapsedMicroseconds(repeatStart, readWallClock()));
+                onIterationDone(1, pvTable[0], nodeCount, searchTime + elapsedMicroseconds(repeatStart, readClock()));
                 bestMove = pvTable[0].entries[0].move;
                 ponderMove = secondMove(pvTable[0]);
                 stopState = STOP_PLAY;
@@ -263,9 +263,9 @@ void SearchEngine::iterate() {
             ponderMove = secondMove(pvTable[0]);
         }
         if (depth == 2 && bestMove == NO_MOVE) {
-            const WallTime repeatStart = readWallClock();
+            const ClockTime repeatStart = readClock();
             searchRoot(4, -kInfiniteWindow, kInfiniteWindow);
-            onIterationDone(1, pvTable[0], nodeCount, searchTime + elapsedMicroseconds(repeatStart, readWallClock()));
+            onIterationDone(1, pvTable[0], nodeCount, searchTime + elapsedMicroseconds(repeatStart, readClock()));
         }
         // Stopped before any iteration completed (a node limit, "stop"): the
         // root list, sorted by its quiescence pre-scores, holds the best

@@ -41,7 +41,8 @@ struct PvRow {
     uint32_t length;
 };
 
-struct WallTime {
+// A reading of the monotonic clock, split like the time budget's arithmetic.
+struct ClockTime {
     int32_t seconds;
     int32_t microseconds;
 };
@@ -121,7 +122,7 @@ class SearchEngine {
     // Iterations of a search that is not depth-limited (XBoard "sd" lowers it).
     int32_t maxDepth = kMaxIterations;
     uint32_t timeBudget = 7500;
-    WallTime startTime{0, 0};
+    ClockTime startTime{0, 0};
     uint32_t checkInterval = 30000;
     uint32_t checkCounter = 0;
     uint32_t moveTime = 5000000;
@@ -169,9 +170,9 @@ class SearchEngine {
     bool recordGameMove(Move move);
 };
 
-// Reads the wall clock.
-WallTime readWallClock();
+// Reads the monotonic clock (never set back or forward with the system time).
+ClockTime readClock();
 // Microseconds from start to now, as the search measures them.
-double elapsedMicroseconds(const WallTime& start, const WallTime& now);
+double elapsedMicroseconds(const ClockTime& start, const ClockTime& now);
 
 }  // namespace tarvok

@@ -1,22 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Time budget for a move and the periodic check that enforces limits and
 // polls standard input during a search.
-#include <sys/time.h>
-
 #include <algorithm>
+#include <chrono>
 
 #include "frontend/input_reader.h"
 #include "search/search_engine.h"
 
 namespace tarvok {
 
-WallTime readWallClock() {
-    timeval now;
-    gettimeofday(&now, nullptr);
-    return {static_cast<int32_t>(now.tv_sec), static_cast<int32_t>(now.tv_usec)};
+ClockTime readClock() {
+    using namespace std::chrono;
+    const auto now = duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+    return {static_cast<int32_t>(now / 1000000), static_cast<int32_t>(now % 1000000)};
 }
 
-double elapsedMicroseconds(const WallTime& start, const WallTime& now) {
+double elapsedMicroseconds(const ClockTime& start, const ClockTime& now) {
     return static_cast<double>(static_cast<int64_t>(now.seconds - start.seconds) * 1000000 +
                                (now.microseconds - start.microseconds));
 }
@@ -63,7 +62,7 @@ void SearchEngine::setupTimeBudget() {
         default:
             break;
     }
-    startTime = readWallClock();
+    startTime = readClock();
 }
 
 bool SearchEngine::inputAvailable() { return standardInput().inputAvailable(); }
@@ -89,7 +88,7 @@ int SearchEngine::periodicCheck() {
         } else if (intervalElapsed) {
             // Compared in full: a budget beyond 32 bits of microseconds
             // (over 71 minutes) must still end.
-            if (elapsedMicroseconds(startTime, readWallClock()) >= static_cast<double>(timeBudget)) {
+            if (elapsedMicroseconds(startTime, readClock()) >= static_cast<double>(timeBudget)) {
                 stopState = STOP_PLAY;
                 return 0;
             }

@@ -92,7 +92,7 @@ void printPerftTime(double elapsed, uint64_t nodes) {
 
 void perftCommand(SearchEngine& engine, int depth) {
     for (int d = 0; d < 16; ++d) perftRows[d] = PerftCounters{};
-    const WallTime start = readWallClock();
+    const ClockTime start = readClock();
     std::fputs(
         "depth |        nodes |     captures |          e.p |        check |         mate |    promotion |       "
         "castle \n",
@@ -111,12 +111,12 @@ void perftCommand(SearchEngine& engine, int depth) {
                  static_cast<unsigned long long>(counters.mates), static_cast<unsigned long long>(counters.promotions),
                  static_cast<unsigned long long>(counters.castles));
     }
-    const double elapsed = elapsedMicroseconds(start, readWallClock());
+    const double elapsed = elapsedMicroseconds(start, readClock());
     printPerftTime(elapsed, depth >= 1 ? lastNodes : 0);
 }
 
 void divideCommand(SearchEngine& engine, int depth) {
-    const WallTime start = readWallClock();
+    const ClockTime start = readClock();
     Board& board = engine.board;
     MoveList* lists = engine.moveLists;
     divideEntries = 0;
@@ -133,7 +133,7 @@ void divideCommand(SearchEngine& engine, int depth) {
             board.unmakeMove(move);
         }
     }
-    const double elapsed = elapsedMicroseconds(start, readWallClock());
+    const double elapsed = elapsedMicroseconds(start, readClock());
     uint64_t total = 0;
     for (int i = 0; i < divideEntries; ++i) {
         sendLine("%12s : %12llu", divideTable[i].text, static_cast<unsigned long long>(divideTable[i].count));
