@@ -19,6 +19,26 @@ namespace {
 constexpr std::size_t kNodeHeaderBytes = 12;
 constexpr std::size_t kMoveRecordBytes = 10;
 
+// The book's own random numbers (SplitMix64): the C library's rand() gives only
+// 15 bits on Windows, fewer than the games of a popular position add up to.
+uint64_t bookRandomState = 0;
+
+uint64_t nextBookRandom() {
+    uint64_t z = (bookRandomState += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+// Uniform in 0 .. bound - 1: draws from the incomplete last block of bound
+// values are redrawn, so no remainder is favoured.
+uint64_t drawBelow(uint64_t bound) {
+    const uint64_t limit = UINT64_MAX - UINT64_MAX % bound;
+    uint64_t draw = nextBookRandom();
+    while (draw >= limit) draw = nextBookRandom();
+    return draw % bound;
+}
+
 uint32_t readWord(const unsigned char* bytes) {
     return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
            static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
@@ -230,10 +250,12 @@ Move OpeningBook::chooseBookMove(Board& board, MoveList& scratch) const {
         const uint64_t weight = legal != NO_MOVE ? node->moves[i].games : 0;
         total += weight;
         if (total == 0) continue;
-        const uint64_t draw = static_cast<uint64_t>(std::rand()) % total;
+        const uint64_t draw = drawBelow(total);
         if (draw < weight) chosen = legal;
     }
     return chosen;
 }
+
+void seedBookRandom(uint64_t seed) { bookRandomState = seed; }
 
 }  // namespace tarvok

@@ -53,7 +53,7 @@ class OpeningBook {
     // key, then writes the file. 0 when the file cannot be created or written
     // (the book is left unsorted when it cannot be created).
     int saveBook(const char* fileName);
-    // A move for the board's position, drawn with rand() weighted by games
+    // A move for the board's position, drawn at random weighted by games
     // among the node's slots that are legal here; NO_MOVE when there is none.
     // Fills scratch with the position's moves.
     Move chooseBookMove(Board& board, MoveList& scratch) const;
@@ -74,5 +74,8 @@ class OpeningBook {
 };
 
 extern OpeningBook openingBook;
+
+// Seeds the random draws of chooseBookMove (enableBook seeds with the time).
+void seedBookRandom(uint64_t seed);
 
 }  // namespace tarvok

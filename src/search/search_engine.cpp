@@ -105,7 +105,7 @@ int SearchEngine::setHashSize(int megabytes) {
 int SearchEngine::enableBook(const char* path) {
     bookEnabled = 1;
     bookMaxPly = 20;
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    seedBookRandom(static_cast<uint64_t>(std::time(nullptr)));
     return openingBook.loadBook(path);
 }
 

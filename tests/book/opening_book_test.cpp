@@ -189,10 +189,19 @@ TEST(OpeningBookChoice, WeightsByGamesAmongLegalMovesOnly) {
     EXPECT_EQ(chosen(book, board, {knight}), never);
     // Weights three and one: about three to one.
     book.addBookMove(start, kingPawn, 3, 0, 0);
-    std::srand(12345);
+    seedBookRandom(12345);
     const std::vector<int> counts = chosen(book, board, {kingPawn, knight}, 8000);
     EXPECT_NEAR(counts[0] / 8000.0, 0.75, 0.03);
     EXPECT_EQ(counts[2], 0);
+    // Weights past any C library's RAND_MAX (32767 on Windows, 2^31 - 1 here)
+    // still split evenly: a draw from rand() % total never reaches the first half.
+    for (const uint32_t games : {30000u, 3000000000u}) {
+        OpeningBook heavy;
+        heavy.addBookMove(start, kingPawn, games, 0, 0);
+        heavy.addBookMove(start, knight, games, 0, 0);
+        const std::vector<int> split = chosen(heavy, board, {kingPawn, knight}, 4000);
+        EXPECT_NEAR(split[0] / 4000.0, 0.5, 0.04) << games;
+    }
     board.makeMove(knight);
     EXPECT_EQ(chosen(book, board, {NO_MOVE}), never);  // another key
 
