@@ -10,6 +10,7 @@
 #include "board/movegen.h"
 #include "book/opening_book.h"
 #include "book/san.h"
+#include "platform/platform.h"
 #include "search/search_engine.h"
 
 namespace tarvok {
@@ -142,10 +143,10 @@ void countGame(void* context, const PgnGame& game) {
 // A filter of about one counter per byte of the file, smaller when memory is
 // short: a smaller filter lets more single lines through to the exact count
 // but gives the same book.
-std::unique_ptr<LineFilter> makeFilter(long fileLength, std::size_t counters) {
+std::unique_ptr<LineFilter> makeFilter(int64_t fileLength, std::size_t counters) {
     if (counters == 0) {
         counters = kMinFilterCounters;
-        while (counters < kMaxFilterCounters && static_cast<long>(counters) < fileLength) counters *= 2;
+        while (counters < kMaxFilterCounters && static_cast<int64_t>(counters) < fileLength) counters *= 2;
     }
     for (;; counters /= 2) {
         try {
@@ -156,17 +157,10 @@ std::unique_ptr<LineFilter> makeFilter(long fileLength, std::size_t counters) {
     }
 }
 
-// The file's length, or -1 when it cannot be read twice (a pipe).
-long rereadableLength(std::FILE* file) {
-    if (std::fseek(file, 0, SEEK_END) != 0) return -1;
-    const long length = std::ftell(file);
-    return std::fseek(file, 0, SEEK_SET) == 0 ? length : -1;
-}
-
 // Copies a stream that cannot be read twice (a pipe) into a temporary file,
 // so that it too gets the filter pass; null when no temporary file can be had.
 std::FILE* spoolToTemporaryFile(std::FILE* source) {
-    std::FILE* spool = std::tmpfile();
+    std::FILE* spool = platform::openTemporaryFile();
     if (spool == nullptr) return nullptr;
     char buffer[1 << 16];
     std::size_t got;
@@ -183,14 +177,14 @@ std::FILE* spoolToTemporaryFile(std::FILE* source) {
 void countLines(std::FILE* file, int plies, int count, std::size_t filterCounters, LineTable& table) {
     ExactCount exact{table, nullptr, 0};
     std::unique_ptr<LineFilter> filter;
-    long length = count > 1 ? rereadableLength(file) : -1;
+    int64_t length = count > 1 ? platform::rereadableLength(file) : -1;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> spool(nullptr, std::fclose);
     if (count > 1 && length < 0) {
         spool.reset(spoolToTemporaryFile(file));
         // Without a temporary file the pipe is read once, counting every line exactly.
         if (spool) {
             file = spool.get();
-            length = rereadableLength(file);
+            length = platform::rereadableLength(file);
         }
     }
     if (length >= 0) {

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Operating-system services: large zero-filled tables, standard-input reads
-// and waits. The rest of the program calls only these; each platform has one
+// and waits, file lengths past 2 GiB and temporary files. The rest of the program calls only these; each platform has one
 // source file (platform_posix.cpp, platform_windows.cpp) and CMake builds the
 // one that fits the target.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
 
 namespace tarvok::platform {
 
@@ -24,5 +26,13 @@ long readInput(int descriptor, char* buffer, std::size_t size);
 // True when a read from descriptor would not block (data or the end of input
 // waiting), waiting at most milliseconds for it; 0 polls.
 bool waitReadable(int descriptor, int milliseconds);
+
+// The length in bytes of an open file, which is left at its start; -1 when it
+// cannot be read twice (a pipe, a terminal). Counts past 2 GiB everywhere.
+int64_t rereadableLength(std::FILE* file);
+// A new, empty temporary file open for reading and writing in binary mode,
+// in the system's folder for temporary files (TMPDIR, or TMP and TEMP on
+// Windows) and gone once closed; nullptr when none can be made.
+std::FILE* openTemporaryFile();
 
 }  // namespace tarvok::platform

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Linux and other POSIX systems.
+// 64-bit file offsets on 32-bit systems too.
+#define _FILE_OFFSET_BITS 64
 #include <sys/mman.h>
 #include <sys/select.h>
 #include <unistd.h>
@@ -7,6 +9,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -43,6 +46,25 @@ bool waitReadable(int descriptor, int milliseconds) {
     FD_SET(descriptor, &readable);
     timeval timeout{milliseconds / 1000, (milliseconds % 1000) * 1000};
     return ::select(descriptor + 1, &readable, nullptr, nullptr, &timeout) > 0;
+}
+
+int64_t rereadableLength(std::FILE* file) {
+    if (::fseeko(file, 0, SEEK_END) != 0) return -1;
+    const off_t length = ::ftello(file);
+    return length >= 0 && ::fseeko(file, 0, SEEK_SET) == 0 ? static_cast<int64_t>(length) : -1;
+}
+
+// tmpfile() would ignore TMPDIR and insist on /tmp.
+std::FILE* openTemporaryFile() {
+    const char* folder = std::getenv("TMPDIR");
+    std::string path = folder != nullptr && folder[0] != '\0' ? folder : "/tmp";
+    path += "/tarvok-XXXXXX";
+    const int descriptor = ::mkstemp(path.data());
+    if (descriptor < 0) return nullptr;
+    ::unlink(path.c_str());  // the open descriptor keeps the file until it is closed
+    std::FILE* file = ::fdopen(descriptor, "w+b");
+    if (file == nullptr) ::close(descriptor);
+    return file;
 }
 
 }  // namespace tarvok::platform

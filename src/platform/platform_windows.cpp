@@ -1,0 +1,144 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Windows.
+//
+// Standard input comes from an anonymous pipe (GUIs), a console (a person
+// typing) or a redirected file (scripts). None of them can be polled the same
+// way: PeekNamedPipe fails on consoles and files, a console handle signals on
+// every key and mouse event rather than on a whole line, a file handle is
+// always signalled, and Wine's pipes are unreliable under PeekNamedPipe. So
+// each descriptor that is read gets one thread that does nothing but blocking
+// ReadFile calls and appends what arrives to a buffer; readInput takes from
+// that buffer and waitReadable waits on it. Everything else (search, protocol)
+// stays on the main thread.
+#include <windows.h>
+#include <io.h>
+
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/platform.h"
+
+namespace tarvok::platform {
+
+// Fresh pages from VirtualAlloc are zero.
+void* allocateTable(std::size_t bytes) {
+    return VirtualAlloc(nullptr, bytes == 0 ? 1 : bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+}
+
+void releaseTable(void* storage, std::size_t) {
+    if (storage != nullptr) VirtualFree(storage, 0, MEM_RELEASE);
+}
+
+// Large pages need a privilege that ordinary accounts lack; none are asked for.
+void adviseHugePages(void*, std::size_t) {}
+
+namespace {
+
+class InputPump {
+   public:
+    explicit InputPump(HANDLE handle) : handle_(handle) {
+        // The thread lives as long as the process: a blocking console read
+        // cannot be cancelled, and process exit ends the thread.
+        std::thread([this] { run(); }).detach();
+    }
+
+    long read(char* buffer, std::size_t size) {
+        std::unique_lock<std::mutex> hold(lock_);
+        arrived_.wait(hold, [this] { return !pending_.empty() || ended_; });
+        const std::size_t take = pending_.size() < size ? pending_.size() : size;
+        std::memcpy(buffer, pending_.data(), take);
+        pending_.erase(0, take);
+        return take > 0 ? static_cast<long>(take) : ended_ && !failed_ ? 0 : -1;
+    }
+
+    bool wait(int milliseconds) {
+        std::unique_lock<std::mutex> hold(lock_);
+        return arrived_.wait_for(hold, std::chrono::milliseconds(milliseconds < 0 ? 0 : milliseconds),
+                                 [this] { return !pending_.empty() || ended_; });
+    }
+
+   private:
+    void run() {
+        char chunk[4096];
+        for (;;) {
+            DWORD got = 0;
+            const BOOL ok = ReadFile(handle_, chunk, sizeof chunk, &got, nullptr);
+            // A closed pipe reports ERROR_BROKEN_PIPE: the end of input, as is
+            // a read of nothing from a file; Ctrl+Z in a console reads nothing.
+            const bool end = ok ? got == 0 : GetLastError() == ERROR_BROKEN_PIPE || GetLastError() == ERROR_HANDLE_EOF;
+            std::lock_guard<std::mutex> hold(lock_);
+            if (ok && got > 0) {
+                pending_.append(chunk, got);
+            } else {
+                ended_ = true;
+                failed_ = !end;
+            }
+            arrived_.notify_all();
+            if (ended_) return;
+        }
+    }
+
+    HANDLE handle_;
+    std::mutex lock_;
+    std::condition_variable arrived_;
+    std::string pending_;
+    bool ended_ = false;
+    bool failed_ = false;
+};
+
+constexpr int kPumpedDescriptors = 64;
+
+// The pump of descriptor, started on first use; null for a descriptor with no
+// handle.
+InputPump* pumpOf(int descriptor) {
+    static std::mutex lock;
+    static InputPump* pumps[kPumpedDescriptors] = {};
+    if (descriptor < 0 || descriptor >= kPumpedDescriptors) return nullptr;
+    std::lock_guard<std::mutex> hold(lock);
+    if (pumps[descriptor] == nullptr) {
+        const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
+        if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return nullptr;
+        pumps[descriptor] = new InputPump(handle);  // kept for the life of the process
+    }
+    return pumps[descriptor];
+}
+
+}  // namespace
+
+long readInput(int descriptor, char* buffer, std::size_t size) {
+    InputPump* pump = pumpOf(descriptor);
+    return pump != nullptr ? pump->read(buffer, size) : -1;
+}
+
+bool waitReadable(int descriptor, int milliseconds) {
+    InputPump* pump = pumpOf(descriptor);
+    // Without a handle a read fails at once, so it does not block either.
+    return pump == nullptr || pump->wait(milliseconds);
+}
+
+int64_t rereadableLength(std::FILE* file) {
+    // A pipe's or console's position means nothing even where seeking succeeds.
+    if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != FILE_TYPE_DISK) return -1;
+    if (_fseeki64(file, 0, SEEK_END) != 0) return -1;
+    const int64_t length = _ftelli64(file);
+    return length >= 0 && _fseeki64(file, 0, SEEK_SET) == 0 ? length : -1;
+}
+
+// tmpfile() creates its file in the root folder of the current drive, which
+// ordinary accounts often may not write.
+std::FILE* openTemporaryFile() {
+    wchar_t folder[MAX_PATH + 1];
+    wchar_t path[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    if (length == 0 || length > MAX_PATH || GetTempFileNameW(folder, L"tvk", 0, path) == 0) return nullptr;
+    // "D": deleted when closed; "T": kept in memory where the system can.
+    std::FILE* file = _wfopen(path, L"w+bTD");
+    if (file == nullptr) DeleteFileW(path);
+    return file;
+}
+
+}  // namespace tarvok::platform
