@@ -8,15 +8,24 @@ include(GNUInstallDirs)
 set(TARVOK_INSTALL_BINDIR "games" CACHE STRING
   "Directory for the engine, relative to the install prefix (games or bin)")
 
-install(TARGETS tarvok RUNTIME DESTINATION ${TARVOK_INSTALL_BINDIR})
-install(FILES ${CMAKE_SOURCE_DIR}/doc/tarvok.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
-install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICENSE
-  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/tarvok)
+if(WIN32)
+  # Windows: one folder with the engine, the README and the licence, packed
+  # by `cpack -G ZIP` in the build folder.
+  install(TARGETS tarvok RUNTIME DESTINATION .)
+  install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION .)
+  set(CPACK_GENERATOR "ZIP")
+  set(CPACK_PACKAGE_FILE_NAME "tarvok-${PROJECT_VERSION}-windows-x86_64")
+else()
+  install(TARGETS tarvok RUNTIME DESTINATION ${TARVOK_INSTALL_BINDIR})
+  install(FILES ${CMAKE_SOURCE_DIR}/doc/tarvok.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+  install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICENSE
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/tarvok)
+  set(CPACK_GENERATOR "DEB")
+endif()
 
 # `cpack -G DEB` in the build folder (or the `package` target) builds
 # tarvok_<version>_<architecture>.deb. Build it from a portable build so the
 # binary runs on any machine of the architecture.
-set(CPACK_GENERATOR "DEB")
 set(CPACK_PACKAGE_NAME "tarvok")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_CONTACT "Tarvok developers <tarvok@example.org>")
