@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Cross-builds the Windows x86-64 and the Linux aarch64 engine from this
+# machine and checks them against the Linux build: perft counts, fixed-depth
+# search output and the bytes of a built book must be the same; the platform
+# checks pass; the Windows engine, driven through pipes as GUIs start it,
+# answers "stop", "?", "isready" and "ping" during a search; the Windows ZIP
+# holds the engine, README and LICENSE and the engine needs no DLL beyond
+# Windows' own.
+#
+# Usage: scripts/cross_check.sh [LINUX_BUILD_DIR]   (default: build, built first)
+# Needs g++-mingw-w64-x86-64-posix, wine64, g++-aarch64-linux-gnu and
+# qemu-user (.ci/run installs them). Wine gets a prefix of its own under
+# build-windows/ and no display.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+native_dir=${1:-build}
+perft_positions=3
+perft_depth=3
+search_depth=7
+
+missing=()
+command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64-posix)
+command -v aarch64-linux-gnu-g++ >/dev/null || missing+=(g++-aarch64-linux-gnu)
+command -v qemu-aarch64 >/dev/null || missing+=(qemu-user)
+wine=$(command -v wine64 || command -v wine || { [ -x /usr/lib/wine/wine64 ] && echo /usr/lib/wine/wine64; } || true)
+[ -n "$wine" ] || missing+=(wine64)
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "cross_check: missing ${missing[*]} (apt-get install them)" >&2
+  exit 1
+fi
+
+if [ ! -x "$native_dir/tarvok" ]; then
+  cmake -S . -B "$native_dir" -DCMAKE_BUILD_TYPE=Release -DTARVOK_BUILD_TESTS=OFF -DTARVOK_BUILD_BENCH=OFF
+  cmake --build "$native_dir" -j2 --target tarvok
+fi
+native=$(cd "$native_dir" && pwd)/tarvok
+
+for target in windows-x86_64 linux-aarch64; do
+  cmake -S . -B "build-$target" -DCMAKE_TOOLCHAIN_FILE="cmake/toolchain-$target.cmake" -DCMAKE_BUILD_TYPE=Release \
+    -DTARVOK_PORTABLE=ON -DTARVOK_BUILD_TESTS=OFF -DTARVOK_BUILD_BENCH=OFF >/dev/null
+done
+cmake --build build-windows-x86_64 -j2 --target tarvok platform_check pipe_session
+cmake --build build-linux-aarch64 -j2 --target tarvok platform_check
+
+export WINEPREFIX=${TARVOK_WINEPREFIX:-$PWD/build-windows-x86_64/wineprefix} WINEDEBUG=-all
+unset DISPLAY WAYLAND_DISPLAY
+mkdir -p "$WINEPREFIX"
+run_windows() { "$wine" "$@"; }
+run_aarch64() { qemu-aarch64 -L /usr/aarch64-linux-gnu "$@"; }
+run_native() { "$@"; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+
+# Output lines of one engine run that must match across platforms: carriage
+# returns of Windows' text mode and timing figures removed.
+normalise() { tr -d '\r' | grep -v '^Time = ' | sed -E 's/ time [0-9]+//; s/ nps [0-9]+//'; }
+
+# Runs one engine ($1: native, windows, aarch64) in folder $2 with the rest as arguments.
+engine_in() {
+  local kind=$1 folder=$2 binary
+  shift 2
+  case $kind in
+    native) binary=$native ;;
+    windows) binary=$PWD/build-windows-x86_64/tarvok.exe ;;
+    aarch64) binary=$PWD/build-linux-aarch64/tarvok ;;
+  esac
+  (cd "$folder" && "run_$kind" "$binary" "$@")
+}
+
+search_input() {
+  printf 'uci\n'
+  head -n "$perft_positions" tests/data/perft.txt | cut -d';' -f1 | while read -r fen; do
+    printf 'position fen %s\ngo depth %d\n' "$fen" "$search_depth"
+  done
+}
+
+for kind in native windows aarch64; do
+  folder=$work/$kind
+  mkdir -p "$folder"
+  head -n "$perft_positions" tests/data/perft.txt | cut -d';' -f1 | while read -r fen; do
+    engine_in "$kind" "$folder" -perft "$perft_depth" -fen "$fen" </dev/null
+  done | normalise >"$folder/perft.out"
+  # Input ends after the last "go": the engine finishes that search first.
+  search_input | engine_in "$kind" "$folder" | normalise >"$folder/search.out"
+  engine_in "$kind" "$folder" -buildbook "$PWD/tests/data/games.pgn" book.bin 8 2 </dev/null >/dev/null
+done
+
+for kind in windows aarch64; do
+  for output in perft.out search.out book.bin; do
+    cmp -s "$work/native/$output" "$work/$kind/$output" || fail "$kind $output differs from the Linux build's"
+  done
+done
+[ "$(grep -c '^ [0-9]\. ' "$work/native/perft.out")" -eq $((perft_positions * perft_depth)) ] || fail "perft rows missing"
+[ "$(grep -c '^bestmove' "$work/native/search.out")" -eq "$perft_positions" ] || fail "search answers missing"
+[ -s "$work/native/book.bin" ] || fail "no book built"
+
+mkdir -p "$work/checks"
+(cd "$work/checks" && run_windows "$OLDPWD/build-windows-x86_64/platform_check.exe") || fail "Windows platform checks"
+(cd "$work/checks" && run_aarch64 "$OLDPWD/build-linux-aarch64/platform_check") || fail "aarch64 platform checks"
+for session in uci xboard; do
+  run_windows build-windows-x86_64/pipe_session.exe build-windows-x86_64/tarvok.exe \
+    "tests/data/cross/${session}_session.txt" || fail "Windows $session session through pipes"
+done
+
+# The engine needs no DLL beyond Windows' own, and the ZIP holds what users need.
+dlls=$(x86_64-w64-mingw32-objdump -p build-windows-x86_64/tarvok.exe | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
+echo "Windows DLLs: $(echo $dlls)"
+for dll in $dlls; do
+  case $dll in
+    kernel32.dll | msvcrt.dll | api-ms-win-*.dll | ucrtbase.dll | advapi32.dll | user32.dll) ;;
+    *) fail "tarvok.exe needs $dll" ;;
+  esac
+done
+(cd build-windows-x86_64 && cpack -G ZIP >/dev/null)
+zip=$(ls build-windows-x86_64/tarvok-*.zip)
+listing=$(cmake -E tar tf "$zip")
+for name in tarvok.exe README.md LICENSE; do
+  grep -q "/$name\$" <<<"$listing" || fail "$zip lacks $name"
+done
+
+echo "cross checks: $failures failed"
+[ "$failures" -eq 0 ]
