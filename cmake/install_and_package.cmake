@@ -28,10 +28,37 @@ endif()
 # binary runs on any machine of the architecture.
 set(CPACK_PACKAGE_NAME "tarvok")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
-set(CPACK_PACKAGE_CONTACT "Tarvok developers <tarvok@example.org>")
-set(TARVOK_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}" CACHE STRING
-  "Maintainer field of the Debian package")
+# The maintainer is whoever builds the package, found as Debian's own tools
+# find them: DEBFULLNAME and DEBEMAIL, else git's user.name and user.email,
+# else the author of the checked-out commit. -DTARVOK_PACKAGE_MAINTAINER=
+# "Name <address>" sets it.
+# Build folders configured before keep the old placeholder: found again.
+if(NOT TARVOK_PACKAGE_MAINTAINER OR TARVOK_PACKAGE_MAINTAINER STREQUAL "Tarvok developers <tarvok@example.org>")
+  set(maintainer "")
+  if(DEFINED ENV{DEBFULLNAME} AND DEFINED ENV{DEBEMAIL})
+    set(maintainer "$ENV{DEBFULLNAME} <$ENV{DEBEMAIL}>")
+  else()
+    find_package(Git QUIET)
+    if(GIT_FOUND)
+      macro(tarvok_git_answer variable)
+        execute_process(COMMAND ${GIT_EXECUTABLE} ${ARGN} WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
+          OUTPUT_VARIABLE ${variable} OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+      endmacro()
+      tarvok_git_answer(git_name config user.name)
+      tarvok_git_answer(git_email config user.email)
+      tarvok_git_answer(git_author log -1 "--format=%an <%ae>")
+      if(git_name AND git_email)
+        set(maintainer "${git_name} <${git_email}>")
+      elseif(git_author MATCHES "^[^<]+ <[^>]+@[^>]+>$")
+        set(maintainer "${git_author}")
+      endif()
+    endif()
+  endif()
+  set(TARVOK_PACKAGE_MAINTAINER "${maintainer}" CACHE STRING
+    "Maintainer field of the Debian package: Name <address>" FORCE)
+endif()
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TARVOK_PACKAGE_MAINTAINER}")
+set(CPACK_PACKAGE_CONTACT "${TARVOK_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "chess engine for UCI and XBoard graphical interfaces")
 # CPack puts the summary on the first line and this text under it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Tarvok is a console chess engine that plays and analyses standard chess for
@@ -59,5 +86,10 @@ if(NOT TARVOK_PORTABLE AND TARVOK_HAVE_MARCH_NATIVE)
 else()
   set(CPACK_TARVOK_MACHINE_SPECIFIC OFF)
 endif()
+# The Debian package carries a machine-readable copyright file and a Debian
+# changelog in place of the licence text, which Debian keeps in
+# /usr/share/common-licenses.
+configure_file(${CMAKE_SOURCE_DIR}/cmake/debian/changelog.in ${CMAKE_BINARY_DIR}/debian/changelog @ONLY)
+set(CPACK_TARVOK_DEBIAN_FILES ${CMAKE_SOURCE_DIR}/cmake/debian/copyright ${CMAKE_BINARY_DIR}/debian/changelog)
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/cpack_pre_build.cmake)
 include(CPack)

@@ -2,8 +2,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the portable engine in its own build folder, then checks what ships:
 # the manual page renders without warnings, `cmake --install` and the Debian
-# package made by `cpack -G DEB` hold exactly the expected files, and the
-# package declares its dependencies. With --install (as root) it also installs
+# package made by `cpack -G DEB` hold exactly the expected files, the package
+# declares its dependencies, and lintian (when installed) finds no error or
+# warning in it. With --install (as root) it also installs
 # the package, asks /usr/games/tarvok for "uci" and "xboard", removes the
 # package and checks that nothing is left behind.
 #
@@ -28,8 +29,8 @@ fail() {
 # The files of an install, relative to its prefix, one a line and sorted.
 expected_files() {
     local bin_dir=$1 manual_page=$2
-    printf '%s\n' "$bin_dir/tarvok" "share/doc/tarvok/LICENSE" "share/doc/tarvok/README.md" \
-        "share/man/man6/$manual_page" | sort
+    shift 2
+    printf '%s\n' "$bin_dir/tarvok" "share/doc/tarvok/README.md" "share/man/man6/$manual_page" "$@" | sort
 }
 
 compare_lists() {
@@ -47,7 +48,7 @@ cmake -S "$repo_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DTARVOK_PORTABL
 cmake --build "$build_dir" -j2 >/dev/null
 
 cmake --install "$build_dir" --prefix "$work_dir/prefix" >/dev/null
-expected_files games tarvok.6 >"$work_dir/expected-install"
+expected_files games tarvok.6 share/doc/tarvok/LICENSE >"$work_dir/expected-install"
 (cd "$work_dir/prefix" && find . -type f -o -type l | sed 's|^\./||' | sort) >"$work_dir/installed"
 compare_lists "cmake --install" "$work_dir/expected-install" "$work_dir/installed"
 
@@ -57,8 +58,9 @@ compare_lists "cmake --install" "$work_dir/expected-install" "$work_dir/installe
 rm -f "$build_dir"/tarvok_*.deb
 (cd "$build_dir" && cpack -G DEB >/dev/null)
 package=$(ls "$build_dir"/tarvok_1.4_*.deb)
-# Debian packages carry the manual page gzipped.
-expected_files games tarvok.6.gz | sed 's|^|usr/|' >"$work_dir/expected-package"
+# Debian packages carry the manual page gzipped, and a copyright file and a
+# changelog in place of the licence text.
+expected_files games tarvok.6.gz share/doc/tarvok/copyright share/doc/tarvok/changelog.gz | sed 's|^|usr/|' >"$work_dir/expected-package"
 dpkg-deb -c "$package" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./||' | sort >"$work_dir/packaged"
 compare_lists "$package" "$work_dir/expected-package" "$work_dir/packaged"
 for field in Package:tarvok Version:1.4 Section:games; do
@@ -67,6 +69,14 @@ for field in Package:tarvok Version:1.4 Section:games; do
 done
 dpkg-deb -f "$package" Depends | grep -q 'libc6' || fail "no computed dependencies"
 echo "check_package: $package holds the expected files"
+if command -v lintian >/dev/null 2>&1; then
+    lintian_args=(--fail-on error,warning)
+    [ "$(id -u)" != 0 ] || lintian_args+=(--allow-root)
+    lintian "${lintian_args[@]}" "$package" || fail "lintian reports errors or warnings"
+    echo "check_package: lintian finds no error or warning"
+else
+    echo "check_package: lintian not installed; its check skipped"
+fi
 
 [ "$install_check" = 1 ] || exit 0
 if dpkg -s tarvok >/dev/null 2>&1; then
