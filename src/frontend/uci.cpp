@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "board/move_text.h"
 #include "frontend/config_file.h"
 #include "frontend/frontend.h"
 #include "frontend/input_reader.h"
@@ -47,12 +48,53 @@ void identifyAndCreateEngine() {
     sendLine("%s", "uciok");
 }
 
+// The word at text (up to the next blank) as a legal move of the position,
+// or NO_MOVE.
+Move legalMoveWord(ProtocolEngine& engine, const char* text) {
+    const size_t length = std::strcspn(text, " ");
+    if (length < 4 || length > 5 || !engine.board.hasRoomForPly()) return NO_MOVE;
+    char word[8];
+    std::memcpy(word, text, length);
+    word[length] = '\0';
+    const Move move = findMoveText(engine.board, engine.scratchMoveList, word);
+    if (move == NO_MOVE) return NO_MOVE;
+    const int legal = engine.board.makeMove(move);
+    engine.board.unmakeMove(move);
+    return legal ? move : NO_MOVE;
+}
+
+bool isGoKeyword(const char* word) {
+    static constexpr const char* kKeywords[] = {"infinite", "ponder", "depth ", "nodes ", "movetime ", "movestogo ",
+                                                "wtime ", "btime ", "winc ", "binc ", "mate ", "searchmoves"};
+    for (const char* keyword : kKeywords)
+        if (startsWith(word, keyword)) return true;
+    return false;
+}
+
+// The words after "searchmoves" up to the next keyword: the legal moves
+// among them restrict the root. Returns where the walk goes on.
+const char* readSearchMoves(ProtocolEngine& engine, const char* word) {
+    MoveList& allowed = engine.searchMoves;
+    allowed.count = 0;
+    for (word = nextWord(word); *word != '\0' && !isGoKeyword(word); word = nextWord(word)) {
+        const Move move = legalMoveWord(engine, word);
+        if (move != NO_MOVE && allowed.count < kMaxMoves) allowed.entries[allowed.count++].move = move;
+    }
+    return word;
+}
+
 void parseGo(ProtocolEngine& engine, const char* text) {
     frontEnd.ponderRequested = 0;
     engine.movesToGo = 0;
+    engine.searchMoves.count = 0;
+    engine.mateLimit = 0;
     const char* word = text;
     while (*word != '\0') {
         const char* value = nullptr;
+        if (startsWith(word, "searchmoves")) {
+            word = readSearchMoves(engine, word);
+            continue;
+        }
         if (startsWith(word, "infinite")) {
             engine.setLimit(LIMIT_INFINITE, 0);
         } else if (startsWith(word, "ponder")) {
@@ -87,6 +129,12 @@ void parseGo(ProtocolEngine& engine, const char* text) {
         } else if (startsWith(word, "binc ")) {
             value = word + 5;
             engine.clockIncrement[BLACK] = readValue(value);
+        } else if (startsWith(word, "mate ")) {
+            // Searches until it finds a mate that short, or is stopped; a
+            // later limit word adds its own limit as they do with each other.
+            value = word + 5;
+            engine.mateLimit = readValue(value) > 0 ? readValue(value) : 0;
+            engine.setLimit(LIMIT_INFINITE, 0);
         }
         word = nextWord(value != nullptr ? value : word);
     }
@@ -102,7 +150,11 @@ void playMoveWords(ProtocolEngine& engine, const char* words) {
             char move[8];
             std::memcpy(move, words, length);
             move[length] = '\0';
-            engine.playMoveText(move);
+            // A GUI that lost track of the game says so here: the move is
+            // skipped, and the user can see why the answer looks odd.
+            if (!engine.playMoveText(move)) sendLine("info string illegal move skipped: %s", move);
+        } else if (length > 0) {
+            sendLine("info string illegal move skipped: %.*s", static_cast<int>(length), words);
         }
         words = end ? end + 1 : words + length;
     }
@@ -185,7 +237,12 @@ int uciHandleLine(char* line) {
     if (startsWith(line, "go ")) {
         if (engine == nullptr) return 1;
         parseGo(*engine, line + 3);
+        // The position stays what "position" set: the engine's own move is
+        // taken back once announced, so that a second "go" searches it again.
+        const uint32_t positionIndex = engine->game.gameIndex;
         engine->startSearch(frontEnd.ponderRequested != 0);
+        while (engine->game.gameIndex > positionIndex && engine->gameTakeBack()) {
+        }
     } else if (std::strcmp(line, "ponderhit") == 0) {
         if (engine == nullptr) return 1;
         engine->pondering = 0;

@@ -205,6 +205,15 @@ bool isIgnoredCommand(const char* line) {
     return false;
 }
 
+// A command that takes an argument, sent without one.
+bool needsArgument(const char* line) {
+    static constexpr const char* kWithArgument[] = {"level", "ping", "time",  "otim",  "sd",
+                                                    "st",    "protover", "perft", "divide"};
+    for (const char* word : kWithArgument)
+        if (equals(line, word)) return true;
+    return false;
+}
+
 }  // namespace
 
 bool claimXboardResult(ProtocolEngine& engine) {
@@ -366,6 +375,10 @@ int xboardHandleLine(char* line) {
         engine->setFromFen(std::strchr(line, ' ') + 1);
     } else if (looksLikeMove(line)) {
         handleMove(*engine, line);
+    } else if (needsArgument(line)) {
+        sendLine("Error (missing argument): %s", line);
+    } else if (line[std::strspn(line, " ")] == '\0') {
+        // A line of blanks is as empty as an empty one.
     } else {
         sendLine("Error (unknown command): %s", line);
     }

@@ -12,7 +12,9 @@
 namespace tarvok::platform {
 
 // Zero-filled storage of bytes for a large table, with huge pages asked for
-// where the system has them; nullptr when the system cannot give it.
+// where the system has them; nullptr when the system cannot give it. The
+// storage is fresh from the system and not written here, so allocating costs
+// nothing up front: each page is paid for when first written.
 void* allocateTable(std::size_t bytes);
 // Releases what allocateTable returned, with the same byte count.
 void releaseTable(void* storage, std::size_t bytes);

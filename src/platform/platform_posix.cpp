@@ -15,9 +15,36 @@
 
 namespace tarvok::platform {
 
-void* allocateTable(std::size_t bytes) { return std::calloc(bytes, 1); }
+namespace {
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+}
 
-void releaseTable(void* storage, std::size_t) { std::free(storage); }
+// Fresh anonymous pages read as zero and cost nothing until first written;
+// the table is never written here. The mapping is aligned to 2 MB so that
+// transparent huge pages can back all of it.
+void* allocateTable(std::size_t bytes) {
+    if (bytes == 0 || bytes > SIZE_MAX - kHugePage) return nullptr;
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    bytes = (bytes + page - 1) / page * page;
+    const std::size_t mapped = bytes + kHugePage;
+    void* block = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (block == MAP_FAILED) return nullptr;
+    const auto begin = reinterpret_cast<uintptr_t>(block);
+    const uintptr_t aligned = (begin + kHugePage - 1) & ~(uintptr_t{kHugePage} - 1);
+    // The unaligned head and the tail beyond the table go back at once.
+    if (aligned > begin) munmap(block, aligned - begin);
+    const uintptr_t tail = aligned + bytes;
+    if (begin + mapped > tail) munmap(reinterpret_cast<void*>(tail), begin + mapped - tail);
+    void* storage = reinterpret_cast<void*>(aligned);
+    adviseHugePages(storage, bytes);
+    return storage;
+}
+
+void releaseTable(void* storage, std::size_t bytes) {
+    if (storage == nullptr) return;
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    munmap(storage, (bytes + page - 1) / page * page);
+}
 
 void adviseHugePages(void* storage, std::size_t bytes) {
 #ifdef MADV_HUGEPAGE

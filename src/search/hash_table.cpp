@@ -3,15 +3,10 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 namespace tarvok {
 
 HashTable hashTable;
-
-// Plain allocation: resize zeroes (and so maps) every page itself.
-void* defaultHashAllocator(std::size_t bytes) { return std::malloc(bytes); }
 
 void HashTable::useSpareEntry() {
     spareEntry = HashEntry{};
@@ -32,9 +27,6 @@ int HashTable::resize(int64_t requestedMegabytes) {
             if (size == wanted) std::printf("Hash table : out of memory\n");
             continue;
         }
-        // Every page is touched now, before any clock runs: otherwise the
-        // first search pays for mapping the whole table.
-        std::memset(storage, 0, static_cast<std::size_t>(bytes));
         entries = static_cast<HashEntry*>(storage);
         entryCount = count;
         indexMask = count - 1;
@@ -46,12 +38,24 @@ int HashTable::resize(int64_t requestedMegabytes) {
 
 void HashTable::clear() {
     if (clean) return;
-    std::memset(entries, 0, static_cast<std::size_t>(entryCount) * sizeof(HashEntry));
-    clean = true;
+    if (!hasStorage()) {
+        useSpareEntry();
+        return;
+    }
+    const uint32_t size = megabytes();
+    platform::releaseTable(entries, storageBytes());
+    if (void* storage = allocate(storageBytes())) {
+        entries = static_cast<HashEntry*>(storage);
+        clean = true;
+        return;
+    }
+    // The pages just given back could not be had again: take what can be.
+    useSpareEntry();
+    resize(size);
 }
 
 void HashTable::free() {
-    if (hasStorage()) std::free(entries);
+    if (hasStorage()) platform::releaseTable(entries, storageBytes());
     useSpareEntry();
 }
 

@@ -20,6 +20,7 @@
 
 #include "board/move.h"
 #include "board/types.h"
+#include "platform/platform.h"
 
 namespace tarvok {
 
@@ -61,17 +62,16 @@ constexpr int entryScore(const HashEntry& entry) { return static_cast<int16_t>(e
 constexpr int entryDepth(const HashEntry& entry) { return static_cast<int>((entry.data >> 2) & 511u); }
 constexpr uint32_t entryBound(const HashEntry& entry) { return entry.data & 3u; }
 
-// Source of the table's storage; it must return zero-filled memory that
-// std::free releases, or nullptr. Tests replace it to simulate exhausted
-// memory.
+// Source of the table's storage: zero-filled memory that
+// platform::releaseTable gives back, or nullptr. Tests replace it to simulate
+// exhausted memory.
 using HashAllocator = void* (*)(std::size_t bytes);
-void* defaultHashAllocator(std::size_t bytes);
 
 struct HashTable {
     HashEntry* entries = &spareEntry;
     uint32_t entryCount = 1;
     uint32_t indexMask = 0;
-    HashAllocator allocate = defaultHashAllocator;
+    HashAllocator allocate = platform::allocateTable;
     // No store since the last clear or resize, so clearing can be skipped.
     bool clean = true;
 
@@ -81,10 +81,13 @@ struct HashTable {
     ~HashTable() { free(); }
 
     // Replaces the storage with a zeroed table for the request (clamped to
-    // 2..8192 MB). When that size cannot be allocated, prints
+    // 2..8192 MB); nothing is written, so the cost comes with the first
+    // stores. When that size cannot be allocated, prints
     // "Hash table : out of memory", keeps the largest smaller size that can
     // be (down to the single built-in slot) and returns 0.
     int resize(int64_t megabytes);
+    // Zeroes a dirty table by handing its pages back and taking fresh ones:
+    // the cost is that of the pages used, not of the table's size.
     void clear();
     void free();
     bool hasStorage() const { return entries != &spareEntry; }
@@ -111,6 +114,7 @@ struct HashTable {
 
    private:
     void useSpareEntry();
+    std::size_t storageBytes() const { return static_cast<std::size_t>(entryCount) * sizeof(HashEntry); }
     HashEntry spareEntry{};
 };
 

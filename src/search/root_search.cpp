@@ -22,9 +22,27 @@ Move secondMove(const PvRow& row) { return row.length >= 2 ? row.entries[1].move
 
 }  // namespace
 
+int SearchEngine::restrictRootMoves(MoveList& list, int count) const {
+    if (searchMoves.count == 0) return count;
+    const MoveEntry* const allowed = searchMoves.entries;
+    const MoveEntry* const allowedEnd = allowed + searchMoves.count;
+    int kept = 0;
+    for (int i = 0; i < count; ++i) {
+        const Move move = list.entries[i].move;
+        for (const MoveEntry* entry = allowed; entry != allowedEnd; ++entry) {
+            if (entry->move == move) {
+                list.entries[kept++] = list.entries[i];
+                break;
+            }
+        }
+    }
+    return kept;
+}
+
 Move SearchEngine::firstLegalMove() {
     MoveList& list = scratchMoveList;
-    const int count = generateAll(board, list, 0, isInCheck(board, static_cast<int>(board.side)));
+    int count = generateAll(board, list, 0, isInCheck(board, static_cast<int>(board.side)));
+    count = restrictRootMoves(list, count);
     if (!board.hasRoomForPly()) return NO_MOVE;
     for (int i = 0; i < count; ++i) {
         const Move move = list.entries[i].move;
@@ -61,7 +79,7 @@ int SearchEngine::searchRoot(int depth, int alpha, int beta) {
     record.nodeType = NODE_PV;
 
     MoveList& list = moveLists[0];
-    int count = generateAll(board, list, 0, inCheck);
+    int count = restrictRootMoves(list, generateAll(board, list, 0, inCheck));
     const Move previousBest = savedPv.entries[0].move;
     int legalMoves = 0;
     for (int i = 0; i < count; ++i) {
@@ -144,7 +162,7 @@ int SearchEngine::searchRoot(int depth, int alpha, int beta) {
 void SearchEngine::iterate() {
     onSearchBegin();
     Move bookMove = NO_MOVE;
-    if (bookEnabled && !analysing && game.gameLength < bookMaxPly) bookMove = openingBook.chooseBookMove(board, scratchMoveList);
+    if (bookEnabled && !analysing && searchMoves.count == 0 && mateLimit == 0 && game.gameLength < bookMaxPly) bookMove = openingBook.chooseBookMove(board, scratchMoveList);
     nodeCount = 0;
     onSearchPrepared();
 
@@ -174,7 +192,11 @@ void SearchEngine::iterate() {
         int alpha = -kInfiniteWindow, beta = kInfiniteWindow;
         // activeLimitMode is this search's limit: a command arriving during
         // it ("sd", "level") applies to the next one.
-        const int maxIterations = activeLimitMode == LIMIT_DEPTH && depthLimit < maxDepth ? depthLimit : maxDepth;
+        // An analysis runs as deep as the search goes, whatever depth cap a
+        // game left behind.
+        int maxIterations = maxDepth;
+        if (analysing) maxIterations = kMaxIterations;
+        else if (activeLimitMode == LIMIT_DEPTH && depthLimit < maxDepth) maxIterations = depthLimit;
         bool rootListMade = false;
 
         while (stopState == STOP_NONE) {
@@ -195,7 +217,7 @@ void SearchEngine::iterate() {
                 onIterationDone(depth, pv, nodeCount, searchTime);
                 ++depth;
                 lastScore = score;
-                if (maxIterations < depth) {
+                if (maxIterations < depth || mateFound(score)) {
                     // A ponder search never answers before the opponent moves.
                     waitWhilePondering();
                     if (stopState == STOP_NONE) stopState = STOP_PLAY;

@@ -136,6 +136,8 @@ int SearchEngine::startSearch(bool ponder) {
     pondering = (ponder && ponderEnabled) ? 1 : 0;
     searching = 1;
     iterate();
+    searchMoves.count = 0;
+    mateLimit = 0;
     return 1;
 }
 

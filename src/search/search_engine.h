@@ -136,6 +136,12 @@ class SearchEngine {
     int consoleOutput = 0;
     int bookEnabled = 1;
     uint32_t bookMaxPly = 20;
+    // Set by the front end for the next search, cleared when it has ended:
+    // the root moves to search (count 0: all of them) and the length in
+    // moves of a mate that ends the search once found (0: none). Either one
+    // keeps the book out of the search.
+    MoveList searchMoves{};
+    int mateLimit = 0;
 
    protected:
     // Search internals.
@@ -166,6 +172,10 @@ class SearchEngine {
 
    private:
     void clearSearchTables();
+    // Keeps in list only the moves of searchMoves, in their order; returns
+    // the new count (the whole count when searchMoves is empty).
+    int restrictRootMoves(MoveList& list, int count) const;
+    bool mateFound(int score) const { return mateLimit > 0 && score > kMateThreshold && mateDistance(score) <= mateLimit; }
     // Appends a move already made on the board to the game record.
     bool recordGameMove(Move move);
 };

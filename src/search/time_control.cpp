@@ -73,6 +73,12 @@ void SearchEngine::waitWhilePondering() {
     }
 }
 
+// The clock is read every 64 calls as well as at every input poll: a node
+// can be slow (a fresh hash table's pages are paid for when the search first
+// writes them, milliseconds each on some machines), and the budget must hold
+// whatever the nodes cost. A read costs far less than 64 nodes.
+constexpr uint32_t kClockCheckMask = 63;
+
 int SearchEngine::periodicCheck() {
     bool intervalElapsed = false;
     if (++checkCounter >= checkInterval) {
@@ -85,7 +91,7 @@ int SearchEngine::periodicCheck() {
                 stopState = STOP_PLAY;
                 return 0;
             }
-        } else if (intervalElapsed) {
+        } else if (intervalElapsed || (checkCounter & kClockCheckMask) == 0) {
             // Compared in full: a budget beyond 32 bits of microseconds
             // (over 71 minutes) must still end.
             if (elapsedMicroseconds(startTime, readClock()) >= static_cast<double>(timeBudget)) {

@@ -84,11 +84,13 @@ struct GuiBoard {
         if (!startsWith(line, uci ? "bestmove " : "move ")) return;
         std::string why;
         EXPECT_GT(owed, 0) << "a move nobody asked for: " << line;
-        EXPECT_TRUE(movesAreLegal(fen, plus(moves, word(line, 1)), &why)) << why;
-        moves.push_back(word(line, 1));
+        const std::vector<std::string> after = plus(moves, word(line, 1));
+        EXPECT_TRUE(movesAreLegal(fen, after, &why)) << why;
         if (word(line, 2) == "ponder") {
-            EXPECT_TRUE(movesAreLegal(fen, plus(moves, word(line, 3)), &why)) << why;
+            EXPECT_TRUE(movesAreLegal(fen, plus(after, word(line, 3)), &why)) << why;
         }
+        // A UCI position stays what "position" set; XBoard plays the move on.
+        if (!uci) moves = after;
         owed = owed > 0 ? owed - 1 : 0;
         std::vector<std::string> later;
         later.swap(deferred);
