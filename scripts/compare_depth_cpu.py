@@ -12,7 +12,6 @@ and nps fields, and the best moves; the script fails when they differ.
 import argparse
 import os
 import re
-import resource
 import statistics
 import subprocess
 import sys
@@ -29,29 +28,30 @@ def positions():
     return fens
 
 
-def script(depth):
-    lines = ["uci"]
+def run(binary, depth):
+    """Runs one session, each search sent after the previous one has ended
+    (a command arriving mid-search would stop it); returns (CPU seconds of
+    the process, search lines, total nodes)."""
+    engine = subprocess.Popen([binary], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True, bufsize=1)
+    search, nodes = [], 0
+    engine.stdin.write("uci\n")
     for fen in positions():
-        lines += ["ucinewgame", "position fen " + fen, "go depth %d" % depth, "isready"]
-    return "\n".join(lines + ["quit"]) + "\n"
-
-
-def run(binary, text):
-    """Runs one session; returns (CPU seconds, search lines, total nodes)."""
-    before = resource.getrusage(resource.RUSAGE_CHILDREN)
-    out = subprocess.run([binary], input=text, capture_output=True, text=True, check=False).stdout
-    after = resource.getrusage(resource.RUSAGE_CHILDREN)
-    cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
-    search, nodes, last = [], 0, 0
-    for line in out.splitlines():
-        if line.startswith("info") and " nodes " in line:
-            last = int(line.split(" nodes ")[1].split()[0])
-            search.append(re.sub(r" (time|nps) \d+", "", line))
-        elif line.startswith("bestmove"):
-            search.append(line)
-            nodes += last
-            last = 0
-    return cpu, search, nodes
+        engine.stdin.write("ucinewgame\nposition fen %s\ngo depth %d\n" % (fen, depth))
+        engine.stdin.flush()
+        last = 0
+        for line in engine.stdout:
+            if line.startswith("info") and " nodes " in line:
+                last = int(line.split(" nodes ")[1].split()[0])
+                search.append(re.sub(r" (time|nps) \d+", "", line.rstrip()))
+            elif line.startswith("bestmove"):
+                search.append(line.rstrip())
+                nodes += last
+                break
+    engine.stdin.write("quit\n")
+    engine.stdin.close()
+    _, _, usage = os.wait4(engine.pid, 0)
+    engine.returncode = 0
+    return usage.ru_utime + usage.ru_stime, search, nodes
 
 
 def main():
@@ -60,12 +60,11 @@ def main():
     parser.add_argument("--rounds", type=int, default=5)
     parser.add_argument("binaries", nargs="+")
     args = parser.parse_args()
-    text = script(args.depth)
     times = {b: [] for b in args.binaries}
     reference = None
     for round_number in range(1, args.rounds + 1):
         for binary in args.binaries:
-            cpu, search, nodes = run(binary, text)
+            cpu, search, nodes = run(binary, args.depth)
             if reference is None:
                 reference = (search, nodes)
             elif search != reference[0]:
