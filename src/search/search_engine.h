@@ -149,7 +149,15 @@ class SearchEngine {
     // score from this node's view (0 when the search is stopping).
     int searchChild(int newDepth, int alpha, int beta, int ply, bool givesCheck);
     void setupTimeBudget();
-    int periodicCheck();
+    // Called before every child: counts the call, and once every
+    // checkInterval calls (on every call under a node limit) goes on to
+    // checkLimitsAndInput. Returns 0 when the search must stop.
+    int periodicCheck() {
+        const bool intervalElapsed = ++checkCounter >= checkInterval;
+        if (!intervalElapsed && activeLimitMode != LIMIT_NODES) return 1;
+        return checkLimitsAndInput(intervalElapsed);
+    }
+    int checkLimitsAndInput(bool intervalElapsed);
     void scoreMoves(MoveList& list, int count, Move hashMove, int ply);
     static void scoreCaptures(MoveList& list, int count);
     void updateKillersAndHistory(Move move, int depth, int ply);

@@ -74,12 +74,8 @@ void SearchEngine::waitWhilePondering() {
     }
 }
 
-int SearchEngine::periodicCheck() {
-    bool intervalElapsed = false;
-    if (++checkCounter >= checkInterval) {
-        checkCounter -= checkInterval;
-        intervalElapsed = true;
-    }
+int SearchEngine::checkLimitsAndInput(bool intervalElapsed) {
+    if (intervalElapsed) checkCounter -= checkInterval;
     if (!pondering && activeLimitMode != LIMIT_DEPTH && activeLimitMode != LIMIT_INFINITE) {
         if (activeLimitMode == LIMIT_NODES) {
             if (nodeCount >= nodeLimit) {
