@@ -66,7 +66,8 @@ round=1
 while [ "$round" -le "$rounds" ]; do
     for name in $engines; do
         if [ "$name" = tarvok ]; then
-            nps=$("$bench" --movetime "$ms" | awk '/^nps/ {print $2}')
+            # Wall-clock search time, as the other engines report theirs.
+            nps=$("$bench" --movetime "$ms" | awk '/^nodes/ {n = $2} /^time/ {t = $2} END {printf "%.0f\n", n / t}')
         else
             nps=$(uci_nps "$(find_engine "$name")")
         fi

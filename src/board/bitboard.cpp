@@ -50,7 +50,7 @@ void fillSlider(MagicEntry* entries, Bitboard* store, const MagicConstant* const
         for (uint32_t i = 0; i < slots; ++i) slotTaken[i] = false;
         Bitboard subset = 0;
         do {
-            uint32_t index = magicIndex(subset, entry.mask, entry.multiplierLow, entry.multiplierHigh, entry.shift);
+            const uint32_t index = sliderIndex(subset, entry);
             if (!slotTaken[index]) {
                 slotTaken[index] = true;
                 next[index] = slowSliderAttacks(square, subset, rook);

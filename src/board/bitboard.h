@@ -5,6 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#if defined(__BMI2__)
+#include <immintrin.h>
+#endif
 
 #include "board/magic_index.h"
 #include "board/types.h"
@@ -53,14 +56,33 @@ extern MagicEntry rookMagics[64];
 // Fills every table; calling it again rebuilds the same contents.
 void initAttackTables();
 
+// Slot of an occupancy in a square's slice. Where the target processor has a
+// fast PEXT (BMI2, but not the AMD families that microcode it), the masked
+// occupancy's bits are gathered into the index in one instruction; elsewhere,
+// on portable builds and with -DTARVOK_PEXT=OFF the two 32-bit multiplications
+// of magicIndex give it. Either way a slice holds 2^(bits in mask) slots, so
+// the stores and slices are the same; only the order within a slice differs.
+#if defined(__BMI2__) && !defined(TARVOK_NO_PEXT) && !defined(__znver1__) && !defined(__znver2__) && \
+    !defined(__bdver4__)
+inline constexpr bool kPextSliderIndex = true;
+inline uint32_t sliderIndex(Bitboard occupancy, const MagicEntry& m) {
+    return static_cast<uint32_t>(_pext_u64(occupancy, m.mask));
+}
+#else
+inline constexpr bool kPextSliderIndex = false;
+inline uint32_t sliderIndex(Bitboard occupancy, const MagicEntry& m) {
+    return magicIndex(occupancy, m.mask, m.multiplierLow, m.multiplierHigh, m.shift);
+}
+#endif
+
 inline Bitboard bishopAttacks(int square, Bitboard occupancy) {
     const MagicEntry& m = bishopMagics[square];
-    return m.attacks[magicIndex(occupancy, m.mask, m.multiplierLow, m.multiplierHigh, m.shift)];
+    return m.attacks[sliderIndex(occupancy, m)];
 }
 
 inline Bitboard rookAttacks(int square, Bitboard occupancy) {
     const MagicEntry& m = rookMagics[square];
-    return m.attacks[magicIndex(occupancy, m.mask, m.multiplierLow, m.multiplierHigh, m.shift)];
+    return m.attacks[sliderIndex(occupancy, m)];
 }
 
 inline Bitboard queenAttacks(int square, Bitboard occupancy) {

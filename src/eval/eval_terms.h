@@ -39,10 +39,19 @@ inline constexpr int kNoBlackPawn = 8;
 // One square as a set; shifting keeps the evaluation off the memory tables.
 constexpr Bitboard squareMask(int square) { return Bitboard{1} << square; }
 
+// What the evaluation takes from the two pawn sets alone; the pawn cache keeps
+// it for positions that share both sets.
+struct PawnSummary {
+    int8_t whiteFront[kFrontSlots];  // highest rank of a White pawn per file, or -1
+    int8_t blackFront[kFrontSlots];  // lowest rank of a Black pawn per file, or 8
+    int32_t structure[2];            // doubled, isolated and backward pawns
+    Bitboard pawnSet[2];             // squares attacked by the colour's pawns
+    Bitboard passed[2];              // the colour's passed pawns
+    Bitboard neighbourFronts[2];     // squares beside the foremost pawn of each file
+};
+
 struct EvalWork {
-    int whiteFront[kFrontSlots];  // highest rank of a White pawn per file, or -1
-    int blackFront[kFrontSlots];  // lowest rank of a Black pawn per file, or 8
-    Bitboard pawnSet[2];          // squares attacked by the colour's pawns
+    const PawnSummary* pawns;
     Bitboard minorSet[2];         // pawn set plus knight and bishop attacks
     Bitboard rookSet[2];          // minor set plus rook attacks
     Bitboard fullSet[2];          // rook set plus queen attacks

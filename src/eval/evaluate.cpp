@@ -6,6 +6,7 @@
 #include "eval/draw_score.h"
 #include "eval/eval_weights.h"
 #include "eval/king_safety.h"
+#include "eval/pawn_cache.h"
 #include "eval/pawn_structure.h"
 #include "eval/piece_activity.h"
 
@@ -18,6 +19,8 @@ bool hasInsufficientMaterial(const Board& board, int colour) {
 }
 
 namespace {
+
+PawnCache pawnCache;
 
 inline int adjustedMaterial(const Board& board, int colour) {
     int value = board.material[colour];
@@ -36,6 +39,9 @@ inline int pieceSquareBlend(const Board& board, int colour) {
 
 // The whole evaluation, accumulating straight into terms. Both entry points
 // inline it, so the plain evaluate keeps the sums in locals as it must anyway.
+// The plain evaluate takes the pawn summary from the cache; the one with terms
+// builds it afresh, which is what the cache must agree with.
+template <bool cached>
 [[gnu::always_inline]] inline int evaluateInto(const Board& board, int alpha, int beta, int lazy, EvalTerms& terms) {
     terms = EvalTerms{};
     const int side = board.side == WHITE ? WHITE : BLACK;
@@ -64,19 +70,27 @@ inline int pieceSquareBlend(const Board& board, int colour) {
     trappedPieces(board, terms);
     if (stage <= 1) shutInRooks(board, terms);
 
+    const Bitboard whitePawns = board.pieces[WHITE][PAWN], blackPawns = board.pieces[BLACK][PAWN];
+    PawnSummary fresh;
     EvalWork work;
-    buildPawnSummaries(board, work);
-    terms.pawnStructure[WHITE] = scorePawns<WHITE>(board);
-    terms.pawnStructure[BLACK] = scorePawns<BLACK>(board);
+    if constexpr (cached) {
+        work.pawns = &pawnCache.summary(whitePawns, blackPawns);
+    } else {
+        buildPawnSummary(whitePawns, blackPawns, fresh);
+        work.pawns = &fresh;
+    }
+    const PawnSummary& pawns = *work.pawns;
+    terms.pawnStructure[WHITE] = scorePawns<WHITE>(board, pawns);
+    terms.pawnStructure[BLACK] = scorePawns<BLACK>(board, pawns);
 
     // Knights and bishops are safe from enemy pawns, rooks from enemy pawns and
     // minors, queens from everything but the enemy queen and king.
-    const Bitboard whiteKnights = scorePieces<WHITE, KNIGHT>(board, work, work.pawnSet[BLACK], terms);
-    const Bitboard blackKnights = scorePieces<BLACK, KNIGHT>(board, work, work.pawnSet[WHITE], terms);
-    const Bitboard whiteBishops = scorePieces<WHITE, BISHOP>(board, work, work.pawnSet[BLACK], terms);
-    const Bitboard blackBishops = scorePieces<BLACK, BISHOP>(board, work, work.pawnSet[WHITE], terms);
-    work.minorSet[WHITE] = work.pawnSet[WHITE] | whiteKnights | whiteBishops;
-    work.minorSet[BLACK] = work.pawnSet[BLACK] | blackKnights | blackBishops;
+    const Bitboard whiteKnights = scorePieces<WHITE, KNIGHT>(board, work, pawns.pawnSet[BLACK], terms);
+    const Bitboard blackKnights = scorePieces<BLACK, KNIGHT>(board, work, pawns.pawnSet[WHITE], terms);
+    const Bitboard whiteBishops = scorePieces<WHITE, BISHOP>(board, work, pawns.pawnSet[BLACK], terms);
+    const Bitboard blackBishops = scorePieces<BLACK, BISHOP>(board, work, pawns.pawnSet[WHITE], terms);
+    work.minorSet[WHITE] = pawns.pawnSet[WHITE] | whiteKnights | whiteBishops;
+    work.minorSet[BLACK] = pawns.pawnSet[BLACK] | blackKnights | blackBishops;
     const Bitboard whiteRooks = scorePieces<WHITE, ROOK>(board, work, work.minorSet[BLACK], terms);
     const Bitboard blackRooks = scorePieces<BLACK, ROOK>(board, work, work.minorSet[WHITE], terms);
     work.rookSet[WHITE] = work.minorSet[WHITE] | whiteRooks;
@@ -103,11 +117,11 @@ inline int pieceSquareBlend(const Board& board, int colour) {
 
 int evaluate(const Board& board, int alpha, int beta, int lazy) {
     EvalTerms terms;
-    return evaluateInto(board, alpha, beta, lazy, terms);
+    return evaluateInto<true>(board, alpha, beta, lazy, terms);
 }
 
 int evaluateWithTerms(const Board& board, int alpha, int beta, int lazy, EvalTerms& terms) {
-    return evaluateInto(board, alpha, beta, lazy, terms);
+    return evaluateInto<false>(board, alpha, beta, lazy, terms);
 }
 
 }  // namespace tarvok

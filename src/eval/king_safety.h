@@ -25,7 +25,7 @@ inline int pawnShelter(const Board& board, const EvalWork& work) {
     int malus = 0;
     for (int file = firstFile; file <= lastFile; ++file) {
         // Distance of the front pawn from the king's side: 0 for no pawn.
-        const int index = colour == WHITE ? work.whiteFront[file + 1] + 1 : 8 - work.blackFront[file + 1];
+        const int index = colour == WHITE ? work.pawns->whiteFront[file + 1] + 1 : 8 - work.pawns->blackFront[file + 1];
         malus += kShelterMalus[index];
     }
     return -malus;

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Pawn structure: the file fronts and pawn attack sets of both colours, the
 // doubled/isolated/backward/passed terms, and the blocked centre pawns.
-//   buildPawnSummaries(board, work)     fills fronts and pawn attack sets
-//   scorePawns<colour>(board)           pawn-structure sum of one colour
+//   buildPawnSummary(white, black, summary)  what depends on the pawns alone
+//   scorePawns<colour>(board, summary)  pawn-structure sum of one colour
 //   blockedCentrePawns(board, terms)    adds the blocked-centre patterns
 #pragma once
 
@@ -43,50 +43,63 @@ constexpr Bitboard sideways(Bitboard b) { return (b & ~kFileA) >> 1 | (b & ~kFil
 
 }  // namespace pawn_detail
 
-inline void buildPawnSummaries(const Board& board, EvalWork& work) {
-    using pawn_detail::kFileA, pawn_detail::kFileH;
-    for (int slot = 0; slot < kFrontSlots; ++slot) {
-        work.whiteFront[slot] = kNoWhitePawn;
-        work.blackFront[slot] = kNoBlackPawn;
-    }
-    const Bitboard whitePawns = board.pieces[WHITE][PAWN], blackPawns = board.pieces[BLACK][PAWN];
-    work.pawnSet[WHITE] = (whitePawns & ~kFileA) << 7 | (whitePawns & ~kFileH) << 9;
-    work.pawnSet[BLACK] = (blackPawns & ~kFileA) >> 9 | (blackPawns & ~kFileH) >> 7;
-    // Pawns come lowest square first, so the last on a file is White's front
-    // and the first is Black's.
-    for (Bitboard pawns = whitePawns; pawns;) {
-        const int square = popLowest(pawns);
-        work.whiteFront[fileOf(square) + 1] = rankOf(square);
-    }
-    for (Bitboard pawns = blackPawns; pawns;) {
-        const int square = popLowest(pawns);
-        int& front = work.blackFront[fileOf(square) + 1];
-        if (front == kNoBlackPawn) front = rankOf(square);
-    }
-}
-
-// Scores one colour's pawns with set operations, from the colour's own side
-// (forward = towards its promotion rank). A pawn is doubled with an own pawn
-// ahead of it on its file; isolated with no own pawn on a neighbouring file;
-// otherwise backward when every neighbouring file that holds own pawns has its
-// foremost one ahead of it; passed when no neighbouring or own file holds an enemy pawn ahead of
-// it whose file has no enemy pawn behind that one (only the enemy pawn
-// nearest the colour's side counts).
+// The doubled, isolated and backward count of one colour's pawns and its
+// passed pawns, with set operations from the colour's own side (forward =
+// towards its promotion rank). A pawn is doubled with an own pawn ahead of it
+// on its file; isolated with no own pawn on a neighbouring file; otherwise
+// backward when every neighbouring file that holds own pawns has its foremost
+// one ahead of it; passed when no neighbouring or own file holds an enemy pawn
+// ahead of it whose file has no enemy pawn behind that one (only the enemy
+// pawn nearest the colour's side counts).
 template <int colour>
-inline int scorePawns(const Board& board) {
+inline void summarisePawns(Bitboard pawns, Bitboard enemyPawns, PawnSummary& summary) {
     using namespace pawn_detail;
-    constexpr int enemy = colour ^ 1;
-    const Bitboard pawns = board.pieces[colour][PAWN];
-    const Bitboard enemyPawns = board.pieces[enemy][PAWN];
     const Bitboard doubled = pawns & fillBackward<colour>(backwardOne<colour>(pawns));
     const Bitboard fronts = pawns & ~doubled;
     const Bitboard isolated = pawns & ~sideways(fillForward<colour>(fillBackward<colour>(pawns)));
     const Bitboard backward = pawns & ~isolated & ~fillForward<colour>(sideways(fronts));
     const Bitboard nearestEnemies = enemyPawns & ~fillForward<colour>(forwardOne<colour>(enemyPawns));
     const Bitboard enemyAhead = fillBackward<colour>(backwardOne<colour>(nearestEnemies));
-    const Bitboard passed = pawns & ~(enemyAhead | sideways(enemyAhead));
-    int sum = -kDoubledPawn * popCount(doubled) - kIsolatedPawn * popCount(isolated) -
-              kBackwardPawn * popCount(backward);
+    summary.passed[colour] = pawns & ~(enemyAhead | sideways(enemyAhead));
+    summary.neighbourFronts[colour] = sideways(fronts);
+    summary.structure[colour] = -kDoubledPawn * popCount(doubled) - kIsolatedPawn * popCount(isolated) -
+                                kBackwardPawn * popCount(backward);
+}
+
+// Fills everything that depends on the two pawn sets alone: file fronts, pawn
+// attack sets, the structure counts and the passed pawns.
+inline void buildPawnSummary(Bitboard whitePawns, Bitboard blackPawns, PawnSummary& summary) {
+    using pawn_detail::kFileA, pawn_detail::kFileH;
+    for (int slot = 0; slot < kFrontSlots; ++slot) {
+        summary.whiteFront[slot] = kNoWhitePawn;
+        summary.blackFront[slot] = kNoBlackPawn;
+    }
+    summary.pawnSet[WHITE] = (whitePawns & ~kFileA) << 7 | (whitePawns & ~kFileH) << 9;
+    summary.pawnSet[BLACK] = (blackPawns & ~kFileA) >> 9 | (blackPawns & ~kFileH) >> 7;
+    // Pawns come lowest square first, so the last on a file is White's front
+    // and the first is Black's.
+    for (Bitboard pawns = whitePawns; pawns;) {
+        const int square = popLowest(pawns);
+        summary.whiteFront[fileOf(square) + 1] = static_cast<int8_t>(rankOf(square));
+    }
+    for (Bitboard pawns = blackPawns; pawns;) {
+        const int square = popLowest(pawns);
+        int8_t& front = summary.blackFront[fileOf(square) + 1];
+        if (front == kNoBlackPawn) front = static_cast<int8_t>(rankOf(square));
+    }
+    summarisePawns<WHITE>(whitePawns, blackPawns, summary);
+    summarisePawns<BLACK>(blackPawns, whitePawns, summary);
+}
+
+// One colour's pawn-structure sum: the summary's structure count plus the
+// passed pawns, whose bonus also reads the stage, the square in front and the
+// distances of both kings.
+template <int colour>
+inline int scorePawns(const Board& board, const PawnSummary& summary) {
+    using namespace pawn_detail;
+    constexpr int enemy = colour ^ 1;
+    int sum = summary.structure[colour];
+    const Bitboard passed = summary.passed[colour];
     if (!passed) return sum;
 
     const unsigned stage = board.stage > 3 ? 3 : board.stage;
@@ -94,7 +107,7 @@ inline int scorePawns(const Board& board) {
     const bool ownKing = board.hasKing(colour);
     const bool enemyKing = board.hasKing(enemy);
     // A neighbouring file's foremost own pawn beside the pawn or one rank behind.
-    const Bitboard neighbourFronts = sideways(fronts);
+    const Bitboard neighbourFronts = summary.neighbourFronts[colour];
     for (Bitboard set = passed; set;) {
         const int square = popLowest(set);
         const int rank = colour == WHITE ? rankOf(square) : 7 - rankOf(square);

@@ -112,14 +112,15 @@ inline Bitboard scorePieces(const Board& board, const EvalWork& work, Bitboard t
 
         if constexpr (pieceType == KNIGHT) {
             const int value = kOutpostSource[colour == WHITE ? square ^ 56 : square];
-            if (value != 0 && !holds(work.pawnSet[enemy], square) && holds(work.pawnSet[colour], square))
+            if (value != 0 && !holds(work.pawns->pawnSet[enemy], square) && holds(work.pawns->pawnSet[colour], square))
                 placement += value;
         } else if constexpr (pieceType == ROOK) {
             const int slot = fileOf(square) + 1;
-            const bool noOwnPawn = colour == WHITE ? work.whiteFront[slot] == kNoWhitePawn
-                                                   : work.blackFront[slot] == kNoBlackPawn;
-            const bool noEnemyPawn = colour == WHITE ? work.blackFront[slot] == kNoBlackPawn
-                                                     : work.whiteFront[slot] == kNoWhitePawn;
+            const PawnSummary& pawns = *work.pawns;
+            const bool noOwnPawn = colour == WHITE ? pawns.whiteFront[slot] == kNoWhitePawn
+                                                   : pawns.blackFront[slot] == kNoBlackPawn;
+            const bool noEnemyPawn = colour == WHITE ? pawns.blackFront[slot] == kNoBlackPawn
+                                                     : pawns.whiteFront[slot] == kNoWhitePawn;
             if (noOwnPawn) placement += noEnemyPawn ? kRookOpenFile : kRookHalfOpenFile;
         }
         if constexpr (pieceType == ROOK || pieceType == QUEEN) {

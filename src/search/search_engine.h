@@ -156,7 +156,20 @@ class SearchEngine {
     // score from this node's view (0 when the search is stopping).
     int searchChild(int newDepth, int alpha, int beta, int ply, bool givesCheck);
     void setupTimeBudget();
-    int periodicCheck();
+    // The clock is read every 64 calls as well as at every input poll: a node
+    // can be slow (a fresh hash table's pages are paid for when the search
+    // first writes them, milliseconds each on some machines), and the budget
+    // must hold whatever the nodes cost. A read costs far less than 64 nodes.
+    static constexpr uint32_t kClockCheckMask = 63;
+    // Called before every child: counts the call, and every 64 calls, once
+    // every checkInterval calls and on every call under a node limit goes on
+    // to checkLimitsAndInput. Returns 0 when the search must stop.
+    int periodicCheck() {
+        const bool intervalElapsed = ++checkCounter >= checkInterval;
+        if (!intervalElapsed && (checkCounter & kClockCheckMask) != 0 && activeLimitMode != LIMIT_NODES) return 1;
+        return checkLimitsAndInput(intervalElapsed);
+    }
+    int checkLimitsAndInput(bool intervalElapsed);
     void scoreMoves(MoveList& list, int count, Move hashMove, int ply);
     static void scoreCaptures(MoveList& list, int count);
     void updateKillersAndHistory(Move move, int depth, int ply);

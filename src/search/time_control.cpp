@@ -73,18 +73,8 @@ void SearchEngine::waitWhilePondering() {
     }
 }
 
-// The clock is read every 64 calls as well as at every input poll: a node
-// can be slow (a fresh hash table's pages are paid for when the search first
-// writes them, milliseconds each on some machines), and the budget must hold
-// whatever the nodes cost. A read costs far less than 64 nodes.
-constexpr uint32_t kClockCheckMask = 63;
-
-int SearchEngine::periodicCheck() {
-    bool intervalElapsed = false;
-    if (++checkCounter >= checkInterval) {
-        checkCounter -= checkInterval;
-        intervalElapsed = true;
-    }
+int SearchEngine::checkLimitsAndInput(bool intervalElapsed) {
+    if (intervalElapsed) checkCounter -= checkInterval;
     if (!pondering && activeLimitMode != LIMIT_DEPTH && activeLimitMode != LIMIT_INFINITE) {
         if (activeLimitMode == LIMIT_NODES) {
             if (nodeCount >= nodeLimit) {

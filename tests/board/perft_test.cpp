@@ -89,16 +89,39 @@ Bitboard walkRays(int square, Bitboard occupancy, bool rook) {
     return attacks;
 }
 
-// Magic slider lookups against a plain ray walk, sparse and dense boards.
+// Slider lookups (PEXT or multiply index, as built) against a plain ray walk
+// and against the multiply index: every subset of each square's mask, where a
+// multiply slot may only be shared by equal attack sets, then sampled boards
+// with pieces off the mask, which must land on the same multiply slot's set.
 TEST_F(PerftFile, SliderLookupsAndBitCount) {
     std::mt19937_64 random(20240611);
-    for (int s = 0; s < 64; ++s) {
-        for (int trial = 0; trial < 400; ++trial) {
-            Bitboard occupancy = random() & random();
-            if (trial & 1) occupancy |= random();
-            ASSERT_EQ(rookAttacks(s, occupancy), walkRays(s, occupancy, true)) << s << " " << occupancy;
-            ASSERT_EQ(bishopAttacks(s, occupancy), walkRays(s, occupancy, false)) << s << " " << occupancy;
-            ASSERT_EQ(queenAttacks(s, occupancy), rookAttacks(s, occupancy) | bishopAttacks(s, occupancy));
+    constexpr Bitboard kUnset = ~Bitboard{0};
+    for (const bool rook : {true, false}) {
+        for (int s = 0; s < 64; ++s) {
+            const MagicEntry& m = rook ? rookMagics[s] : bishopMagics[s];
+            const auto lookup = [&](Bitboard occupancy) {
+                return rook ? rookAttacks(s, occupancy) : bishopAttacks(s, occupancy);
+            };
+            const auto slotOf = [&](Bitboard occupancy) {
+                return magicIndex(occupancy, m.mask, m.multiplierLow, m.multiplierHigh, m.shift);
+            };
+            std::vector<Bitboard> slots(std::size_t{1} << (32 - m.shift), kUnset);
+            Bitboard subset = 0;
+            do {
+                const Bitboard attacks = lookup(subset);
+                ASSERT_EQ(attacks, walkRays(s, subset, rook)) << s << " " << subset;
+                Bitboard& slot = slots[slotOf(subset)];
+                ASSERT_TRUE(slot == kUnset || slot == attacks) << s << " " << subset;
+                slot = attacks;
+                subset = (subset - m.mask) & m.mask;
+            } while (subset != 0);
+            for (int trial = 0; trial < 400; ++trial) {
+                Bitboard occupancy = random() & random();
+                if (trial & 1) occupancy |= random();
+                ASSERT_EQ(lookup(occupancy), walkRays(s, occupancy, rook)) << s << " " << occupancy;
+                ASSERT_EQ(lookup(occupancy), slots[slotOf(occupancy)]) << s << " " << occupancy;
+                ASSERT_EQ(queenAttacks(s, occupancy), rookAttacks(s, occupancy) | bishopAttacks(s, occupancy));
+            }
         }
     }
 }

@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "board/board_test_helpers.h"
+#include "board/movegen.h"
 #include "eval/eval_weights.h"
 #include "test_support/data_files.h"
 
@@ -93,6 +95,53 @@ TEST_F(Evaluation, LazyExitReturnsTheBaseScoreOutsideTheWidenedWindow) {
         // Nothing after the exit was computed.
         EXPECT_TRUE(!c.exits || t.mobility[WHITE] == 0) << name;
     }
+}
+
+// evaluate takes what it can from its caches; evaluateWithTerms computes every
+// term afresh. They agree on every hand-scored position and along random games
+// from the perft positions, walked forward and then taken back, so entries are
+// met again and positions sharing one colour's pawns or most of their pieces
+// follow one another. Full and lazy calls, with windows around the score.
+TEST_F(Evaluation, CachedEvaluationAgreesWithTheFreshOne) {
+    std::mt19937 random(25);
+    int compared = 0;
+    const auto compare = [&](const std::string& context) {
+        EvalTerms terms{};
+        const int fresh = evaluateWithTerms(*board, -32000, 32000, 0, terms);
+        ASSERT_EQ(evaluate(*board, -32000, 32000, 0), fresh) << context;
+        for (const int offset : {-400, -250, 0, 250, 400}) {
+            const int alpha = fresh + offset - 50, beta = fresh + offset + 50;
+            ASSERT_EQ(evaluate(*board, alpha, beta, 1), evaluateWithTerms(*board, alpha, beta, 1, terms)) << context;
+        }
+        ++compared;
+    };
+    for (const auto& row : boardTable("eval.txt")) {
+        ASSERT_TRUE(board->setFromFen(row[0].c_str()));
+        compare(row[0]);
+    }
+    for (const PerftCase& perftCase : readPerftCases()) {
+        ASSERT_TRUE(board->setFromFen(perftCase.fen.c_str()));
+        std::vector<Move> played;
+        MoveList list;
+        while (played.size() < 120) {
+            compare(perftCase.fen + " after " + std::to_string(played.size()));
+            const int count = generateAll(*board, list, 0, isInCheck(*board, static_cast<int>(board->side)));
+            int tries = 0;
+            Move move = NO_MOVE;
+            for (; tries < count; ++tries) {
+                move = list.entries[random() % count].move;
+                if (board->makeMove(move)) break;
+                board->unmakeMove(move);
+            }
+            if (tries == count) break;
+            played.push_back(move);
+        }
+        for (; !played.empty(); played.pop_back()) {
+            board->unmakeMove(played.back());
+            compare(perftCase.fen + " back at " + std::to_string(played.size() - 1));
+        }
+    }
+    EXPECT_GT(compared, 2000);
 }
 
 }  // namespace
