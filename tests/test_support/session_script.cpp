@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <regex>
@@ -120,8 +121,17 @@ long cpuTicks(int pid) {
 std::vector<SessionScript> readSessionScripts(const std::string& dataFile) {
     std::vector<SessionScript> scripts;
     for (const std::string& line : readDataLines(dataFile)) {
-        if (startsWith(line, "case ")) scripts.push_back({line.substr(5), {}});
-        else if (line[0] != '#' && !scripts.empty()) scripts.back().steps.push_back(line);
+        if (startsWith(line, "case ")) {
+            scripts.push_back({line.substr(5), {}});
+        } else if (startsWith(line, "repeat ") && !scripts.empty()) {
+            std::vector<std::string>& steps = scripts.back().steps;
+            const std::vector<std::string> w = words(line);
+            const size_t count = std::min<size_t>(std::stoul(w.at(1)), steps.size());
+            const std::vector<std::string> block(steps.end() - count, steps.end());
+            for (unsigned long n = std::stoul(w.at(2)); n > 0; --n) steps.insert(steps.end(), block.begin(), block.end());
+        } else if (line[0] != '#' && !scripts.empty()) {
+            scripts.back().steps.push_back(line);
+        }
     }
     if (scripts.empty()) scripts.push_back({"MissingFile", {"missing " + dataFile}});  // fails as an unknown step
     return scripts;

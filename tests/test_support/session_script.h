@@ -19,6 +19,7 @@
 //   close             closes the engine's input
 //   exit <n>          the engine ends with status n
 //   end               nothing more comes out
+//   repeat <n> <k>    the last n steps again, k more times
 // In every step "$<var>" stands for a variable's value. The first line sent
 // picks the protocol. Every line read passes the GUI's board, which follows
 // the game and fails any move nobody asked for and any illegal move or ponder move.
