@@ -141,4 +141,14 @@ std::FILE* openTemporaryFile() {
     return file;
 }
 
+std::FILE* openFile(const char* utf8Path, const char* mode) {
+    // Names up to Windows' longest path; the mode is plain ASCII.
+    wchar_t widePath[32768];
+    wchar_t wideMode[16];
+    const int pathLength = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8Path, -1, widePath, 32768);
+    const int modeLength = MultiByteToWideChar(CP_UTF8, 0, mode, -1, wideMode, 16);
+    if (pathLength == 0 || modeLength == 0) return std::fopen(utf8Path, mode);
+    return _wfopen(widePath, wideMode);
+}
+
 }  // namespace tarvok::platform
