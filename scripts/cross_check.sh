@@ -131,9 +131,9 @@ done
 (cd build-windows-x86_64 && cpack -G ZIP >/dev/null)
 zip=$(ls build-windows-x86_64/tarvok-*.zip)
 listing=$(cmake -E tar tf "$zip")
-for name in tarvok.exe README.md LICENSE; do
-  grep -q "/$name\$" <<<"$listing" || fail "$zip lacks $name"
-done
+folder=tarvok-1.4-windows-x86_64
+[ "$(sort <<<"$listing")" = "$(printf "$folder/%s\n" LICENSE README.md tarvok.exe)" ] ||
+  fail "$zip holds $(echo $listing), not $folder/ with tarvok.exe, README.md and LICENSE"
 
 echo "cross checks: $failures failed"
 [ "$failures" -eq 0 ]
