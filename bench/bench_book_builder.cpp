@@ -7,11 +7,11 @@
 //   bench_book_builder [games] [depth] [count] [rounds] [compare]
 //                                                   defaults 100000 16 2 3 1
 #include <sys/resource.h>
-#include <sys/time.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -27,9 +27,7 @@ using namespace tarvok;
 namespace {
 
 double now() {
-    timeval time;
-    gettimeofday(&time, nullptr);
-    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) * 1e-6;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 // Random games from a fixed seed; the first plies favour a few moves so that

@@ -76,7 +76,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # Dependencies computed from the binary by dpkg-shlibdeps (from dpkg-dev).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xboard")
-set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
+# The Debian package installs under /usr; the Windows ZIP holds one flat
+# folder, tarvok-<version>-windows-x86_64/.
+if(NOT WIN32)
+  set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
+endif()
 set(CPACK_STRIP_FILES ON)
 set(CPACK_SOURCE_IGNORE_FILES "/build.*/;/\\\\.git/")
 # The pre-build script gzips the manual page and refuses to package a binary

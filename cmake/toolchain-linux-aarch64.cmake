@@ -12,6 +12,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64 -L /usr/aarch64-linux-gnu)
-# The C++ runtime is linked in, so the binary also runs on boards whose system
-# has an older libstdc++ than this compiler's.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static-libstdc++ -static-libgcc")
+# Linked fully static (C library and C++ runtime included), so the binary also
+# runs on boards whose system is older than this compiler's (Raspberry Pi OS and
+# Ubuntu releases with an older glibc).
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")

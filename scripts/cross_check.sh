@@ -4,18 +4,19 @@
 # machine and checks them against the Linux build: perft counts, fixed-depth
 # search output and the bytes of a built book must be the same; the platform
 # checks pass; the Windows engine, driven through pipes as GUIs start it,
-# answers "stop", "?", "isready" and "ping" during a search; the Windows ZIP
-# holds the engine, README and LICENSE and the engine needs no DLL beyond
-# Windows' own.
+# answers "stop", "?", "isready" and "ping" during a search, ends on "quit" or
+# the end of its input during one, and reads a redirected file; the Windows
+# ZIP holds the engine, README and LICENSE and the engine needs no DLL beyond
+# Windows' own. Every run under Wine or qemu has a time limit, so a hang fails.
 #
-# Usage: scripts/cross_check.sh [LINUX_BUILD_DIR]   (default: build, built first)
+# Usage: scripts/cross_check.sh [LINUX_BUILD_DIR]   (default: build; its engine is built first)
 # Needs g++-mingw-w64-x86-64-posix, wine64, g++-aarch64-linux-gnu and
 # qemu-user (.ci/run installs them). Wine gets a prefix of its own under
 # build-windows/ and no display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 native_dir=${1:-build}
-perft_positions=3
+perft_positions=4
 perft_depth=3
 search_depth=7
 
@@ -30,10 +31,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   exit 1
 fi
 
-if [ ! -x "$native_dir/tarvok" ]; then
+if [ ! -f "$native_dir/CMakeCache.txt" ]; then
   cmake -S . -B "$native_dir" -DCMAKE_BUILD_TYPE=Release -DTARVOK_BUILD_TESTS=OFF -DTARVOK_BUILD_BENCH=OFF
-  cmake --build "$native_dir" -j2 --target tarvok
 fi
+cmake --build "$native_dir" -j2 --target tarvok
 native=$(cd "$native_dir" && pwd)/tarvok
 
 for target in windows-x86_64 linux-aarch64; do
@@ -46,8 +47,9 @@ cmake --build build-linux-aarch64 -j2 --target tarvok platform_check
 export WINEPREFIX=${TARVOK_WINEPREFIX:-$PWD/build-windows-x86_64/wineprefix} WINEDEBUG=-all
 unset DISPLAY WAYLAND_DISPLAY
 mkdir -p "$WINEPREFIX"
-run_windows() { "$wine" "$@"; }
-run_aarch64() { qemu-aarch64 -L /usr/aarch64-linux-gnu "$@"; }
+limit=300  # seconds for one run under Wine or qemu
+run_windows() { timeout -k 10 "$limit" "$wine" "$@"; }
+run_aarch64() { timeout -k 10 "$limit" qemu-aarch64 "$@"; }
 run_native() { "$@"; }
 
 work=$(mktemp -d)
@@ -118,6 +120,12 @@ for session in uci xboard; do
   run_windows build-windows-x86_64/pipe_session.exe build-windows-x86_64/tarvok.exe \
     "tests/data/cross/${session}_session.txt" || fail "Windows $session session through pipes"
 done
+# Standard input redirected from a file, as scripts run it.
+printf 'uci\nisready\nposition startpos moves e2e4\ngo depth 5\n' >"$work/commands.txt"
+engine_in windows "$work/checks" <"$work/commands.txt" | tr -d '\r' >"$work/redirected.out"
+for answer in uciok readyok bestmove; do
+  grep -q "^$answer" "$work/redirected.out" || fail "Windows engine reading a file: no $answer"
+done
 
 # The engine needs no DLL beyond Windows' own, and the ZIP holds what users need.
 dlls=$(x86_64-w64-mingw32-objdump -p build-windows-x86_64/tarvok.exe | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
@@ -131,9 +139,9 @@ done
 (cd build-windows-x86_64 && cpack -G ZIP >/dev/null)
 zip=$(ls build-windows-x86_64/tarvok-*.zip)
 listing=$(cmake -E tar tf "$zip")
-for name in tarvok.exe README.md LICENSE; do
-  grep -q "/$name\$" <<<"$listing" || fail "$zip lacks $name"
-done
+folder=tarvok-1.4-windows-x86_64
+[ "$(sort <<<"$listing")" = "$(printf "$folder/%s\n" LICENSE README.md tarvok.exe)" ] ||
+  fail "$zip holds $(echo $listing), not $folder/ with tarvok.exe, README.md and LICENSE"
 
 echo "cross checks: $failures failed"
 [ "$failures" -eq 0 ]

@@ -209,7 +209,7 @@ void enterLines(SearchEngine& engine, const LineTable& table, int count) {
 
 int buildBook(SearchEngine& engine, const char* pgnFile, const char* bookFile, int depth, int count,
               std::size_t filterCounters) {
-    std::FILE* file = std::fopen(pgnFile, "rb");
+    std::FILE* file = platform::openFile(pgnFile, "rb");
     if (file == nullptr) return 0;
     // A line holds at most 32 plies.
     const int plies = depth > kPgnMaxPlies ? kPgnMaxPlies : depth;

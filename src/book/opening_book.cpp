@@ -9,6 +9,7 @@
 
 #include "board/movegen.h"
 #include "book/diagnostic_log.h"
+#include "platform/platform.h"
 
 namespace tarvok {
 
@@ -129,7 +130,7 @@ void OpeningBook::addBookMove(HashKey key, Move move, uint32_t games, uint8_t wh
 
 int OpeningBook::loadBook(const char* fileName) {
     clearBook();
-    std::FILE* file = fileName != nullptr ? std::fopen(fileName, "rb") : nullptr;
+    std::FILE* file = fileName != nullptr ? platform::openFile(fileName, "rb") : nullptr;
     if (file == nullptr) {
         diagnosticLog("Opening book file not found : %s", fileName != nullptr ? fileName : "");
         return 0;
@@ -182,7 +183,7 @@ bool OpeningBook::readNodes(std::FILE* file) {
 }
 
 int OpeningBook::saveBook(const char* fileName) {
-    std::FILE* file = fileName != nullptr ? std::fopen(fileName, "wb") : nullptr;
+    std::FILE* file = fileName != nullptr ? platform::openFile(fileName, "wb") : nullptr;
     if (file == nullptr) return 0;
 
     for (BookNode& node : bookNodes) sortMovesByGames(node);

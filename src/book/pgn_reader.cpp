@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "platform/platform.h"
+
 namespace tarvok {
 namespace {
 
@@ -267,7 +269,7 @@ void readPgnStream(std::FILE* file, int maxPlies, PgnAccumulator accumulator, vo
 }
 
 int readPgnGames(const char* path, int maxPlies, PgnAccumulator accumulator, void* context) {
-    std::FILE* file = std::fopen(path, "rb");
+    std::FILE* file = platform::openFile(path, "rb");
     if (file == nullptr) return 0;
     readPgnStream(file, maxPlies, accumulator, context);
     std::fclose(file);

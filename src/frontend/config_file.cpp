@@ -5,11 +5,12 @@
 #include <cstring>
 
 #include "frontend/number_text.h"
+#include "platform/platform.h"
 
 namespace tarvok {
 
 int iniGetString(const char* fileName, const char* section, const char* key, char* value) {
-    FILE* file = std::fopen(fileName, "r");
+    FILE* file = platform::openFile(fileName, "r");
     if (file == nullptr) return 0;
     char currentSection[kConfigValueSize] = "";
     char line[kConfigValueSize];

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Operating-system services: large zero-filled tables, standard-input reads
-// and waits, file lengths past 2 GiB and temporary files. The rest of the program calls only these; each platform has one
+// and waits, file lengths past 2 GiB, temporary files and files named in
+// UTF-8. The rest of the program calls only these; each platform has one
 // source file (platform_posix.cpp, platform_windows.cpp) and CMake builds the
 // one that fits the target.
 #pragma once
@@ -36,5 +37,9 @@ int64_t rereadableLength(std::FILE* file);
 // in the system's folder for temporary files (TMPDIR, or TMP and TEMP on
 // Windows) and gone once closed; nullptr when none can be made.
 std::FILE* openTemporaryFile();
+// fopen of a file named in UTF-8 (what GUIs send and Linux uses); on Windows
+// a name that is not valid UTF-8 is taken in the system's code page, as
+// command-line arguments arrive.
+std::FILE* openFile(const char* utf8Path, const char* mode);
 
 }  // namespace tarvok::platform

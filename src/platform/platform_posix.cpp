@@ -94,4 +94,6 @@ std::FILE* openTemporaryFile() {
     return file;
 }
 
+std::FILE* openFile(const char* utf8Path, const char* mode) { return std::fopen(utf8Path, mode); }
+
 }  // namespace tarvok::platform

@@ -7,17 +7,18 @@
 // every key and mouse event rather than on a whole line, a file handle is
 // always signalled, and Wine's pipes are unreliable under PeekNamedPipe. So
 // each descriptor that is read gets one thread that does nothing but blocking
-// ReadFile calls and appends what arrives to a buffer; readInput takes from
-// that buffer and waitReadable waits on it. Everything else (search, protocol)
+// ReadFile calls and appends what arrives to a bounded buffer; readInput takes
+// from that buffer and waitReadable waits on it. Everything else (search, protocol)
 // stays on the main thread.
 #include <windows.h>
 #include <io.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
-#include <string>
+#include <new>
 #include <thread>
 
 #include "platform/platform.h"
@@ -40,28 +41,48 @@ namespace {
 
 class InputPump {
    public:
-    explicit InputPump(HANDLE handle) : handle_(handle) {
-        // The thread lives as long as the process: a blocking console read
-        // cannot be cancelled, and process exit ends the thread.
-        std::thread([this] { run(); }).detach();
+    explicit InputPump(HANDLE handle) : handle_(handle) {}
+
+    // The thread lives as long as the process: a blocking console read
+    // cannot be cancelled, and process exit ends the thread. False when no
+    // thread could be started.
+    bool start() {
+        try {
+            std::thread([this] { run(); }).detach();
+            return true;
+        } catch (...) {
+            return false;
+        }
     }
 
     long read(char* buffer, std::size_t size) {
         std::unique_lock<std::mutex> hold(lock_);
-        arrived_.wait(hold, [this] { return !pending_.empty() || ended_; });
-        const std::size_t take = pending_.size() < size ? pending_.size() : size;
-        std::memcpy(buffer, pending_.data(), take);
-        pending_.erase(0, take);
+        arrived_.wait(hold, [this] { return count_ > 0 || ended_; });
+        std::size_t take = 0;
+        // At most two pieces: up to the end of the ring, then from its start.
+        while (take < size && count_ > 0) {
+            const std::size_t piece = std::min({size - take, count_, kCapacity - head_});
+            std::memcpy(buffer + take, ring_ + head_, piece);
+            head_ = (head_ + piece) % kCapacity;
+            count_ -= piece;
+            take += piece;
+        }
+        if (take > 0) room_.notify_all();
         return take > 0 ? static_cast<long>(take) : ended_ && !failed_ ? 0 : -1;
     }
 
     bool wait(int milliseconds) {
         std::unique_lock<std::mutex> hold(lock_);
         return arrived_.wait_for(hold, std::chrono::milliseconds(milliseconds < 0 ? 0 : milliseconds),
-                                 [this] { return !pending_.empty() || ended_; });
+                                 [this] { return count_ > 0 || ended_; });
     }
 
    private:
+    // Input waiting to be read is capped: when the ring is full the thread
+    // stops reading until the engine has taken some, and the writer waits on
+    // the full pipe as it would on Linux.
+    static constexpr std::size_t kCapacity = std::size_t{1} << 20;
+
     void run() {
         char chunk[4096];
         for (;;) {
@@ -70,22 +91,32 @@ class InputPump {
             // A closed pipe reports ERROR_BROKEN_PIPE: the end of input, as is
             // a read of nothing from a file; Ctrl+Z in a console reads nothing.
             const bool end = ok ? got == 0 : GetLastError() == ERROR_BROKEN_PIPE || GetLastError() == ERROR_HANDLE_EOF;
-            std::lock_guard<std::mutex> hold(lock_);
-            if (ok && got > 0) {
-                pending_.append(chunk, got);
-            } else {
+            std::unique_lock<std::mutex> hold(lock_);
+            for (std::size_t done = 0; ok && done < got;) {
+                room_.wait(hold, [this] { return count_ < kCapacity; });
+                const std::size_t tail = (head_ + count_) % kCapacity;
+                const std::size_t piece = std::min({got - done, kCapacity - count_, kCapacity - tail});
+                std::memcpy(ring_ + tail, chunk + done, piece);
+                count_ += piece;
+                done += piece;
+                arrived_.notify_all();
+            }
+            if (!ok || got == 0) {
                 ended_ = true;
                 failed_ = !end;
+                arrived_.notify_all();
+                return;
             }
-            arrived_.notify_all();
-            if (ended_) return;
         }
     }
 
     HANDLE handle_;
     std::mutex lock_;
     std::condition_variable arrived_;
-    std::string pending_;
+    std::condition_variable room_;
+    char ring_[kCapacity];
+    std::size_t head_ = 0;
+    std::size_t count_ = 0;
     bool ended_ = false;
     bool failed_ = false;
 };
@@ -102,7 +133,10 @@ InputPump* pumpOf(int descriptor) {
     if (pumps[descriptor] == nullptr) {
         const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
         if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return nullptr;
-        pumps[descriptor] = new InputPump(handle);  // kept for the life of the process
+        // Kept for the life of the process; without memory or a thread, reads fail.
+        auto* pump = new (std::nothrow) InputPump(handle);
+        if (pump == nullptr || !pump->start()) return nullptr;
+        pumps[descriptor] = pump;
     }
     return pumps[descriptor];
 }
@@ -139,6 +173,16 @@ std::FILE* openTemporaryFile() {
     std::FILE* file = _wfopen(path, L"w+bTD");
     if (file == nullptr) DeleteFileW(path);
     return file;
+}
+
+std::FILE* openFile(const char* utf8Path, const char* mode) {
+    // Names up to Windows' longest path; the mode is plain ASCII.
+    wchar_t widePath[32768];
+    wchar_t wideMode[16];
+    const int pathLength = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8Path, -1, widePath, 32768);
+    const int modeLength = MultiByteToWideChar(CP_UTF8, 0, mode, -1, wideMode, 16);
+    if (pathLength == 0 || modeLength == 0) return std::fopen(utf8Path, mode);
+    return _wfopen(widePath, wideMode);
 }
 
 }  // namespace tarvok::platform

@@ -10,6 +10,7 @@
 #include "book/diagnostic_log.h"
 #include "eval/evaluate.h"
 #include "frontend/frontend.h"
+#include "platform/platform.h"
 #include "tools/epd_line.h"
 #include "tools/san_writer.h"
 
@@ -148,7 +149,7 @@ std::string mirrorPositionText(const std::string& position) {
 }
 
 int runTestSuite(SearchEngine& engine, const char* fileName) {
-    std::FILE* file = std::fopen(fileName, "rt");
+    std::FILE* file = platform::openFile(fileName, "rt");
     if (file == nullptr) return 0;
     diagnosticLog("Run testsuite : '%s'", fileName);
     engine.consoleOutput = 1;
@@ -167,7 +168,7 @@ int runTestSuite(SearchEngine& engine, const char* fileName) {
 }
 
 int runEvalSuite(SearchEngine& engine, const char* fileName, SuiteTally* result) {
-    std::FILE* file = std::fopen(fileName, "rt");
+    std::FILE* file = platform::openFile(fileName, "rt");
     if (file == nullptr) return 0;
     diagnosticLog("Run eval testsuite : %s", fileName);
 

@@ -85,6 +85,25 @@ int main() {
     check(readBack, "temporary file reads back");
     const std::string expected = (folder / "temporary").filename().string();
     check(where.find(expected) != std::string::npos, ("temporary file in the named folder: " + where).c_str());
+    check(fs::is_empty(folder / "temporary", error) && !error, "temporary file gone once closed");
+
+    // A file named in UTF-8 outside ASCII (as GUIs send book names) is written
+    // and read back under that name, not under its bytes in another code page.
+    const char8_t* utf8Name = u8"b\u00fcch\u00e9r \u00c6\u20ac.bin";
+    const fs::path named = folder / fs::path(utf8Name);
+    const std::u8string namedText = named.u8string();
+    const std::string utf8Path(namedText.begin(), namedText.end());
+    bool roundTrip = false;
+    if (std::FILE* out = tarvok::platform::openFile(utf8Path.c_str(), "wb")) {
+        roundTrip = std::fputs("book", out) >= 0;
+        roundTrip = std::fclose(out) == 0 && roundTrip;
+    }
+    if (std::FILE* in = tarvok::platform::openFile(utf8Path.c_str(), "rb")) {
+        char text[8] = {};
+        roundTrip = roundTrip && std::fread(text, 1, sizeof text, in) == 4 && std::string(text) == "book";
+        std::fclose(in);
+    }
+    check(roundTrip && fs::exists(named, error), "file with a UTF-8 name outside ASCII");
 
     fs::remove_all(folder, error);
     std::printf("platform checks: %d of %d failed\n", failures, checks);
