@@ -88,6 +88,12 @@ void parseGo(ProtocolEngine& engine, const char* text) {
     engine.movesToGo = 0;
     engine.searchMoves.count = 0;
     engine.mateLimit = 0;
+    engine.untilStop = 0;
+    bool limitGiven = false;
+    const auto setLimit = [&](int mode, int64_t limit) {
+        engine.setLimit(mode, limit);
+        limitGiven = true;
+    };
     const char* word = text;
     while (*word != '\0') {
         const char* value = nullptr;
@@ -96,33 +102,34 @@ void parseGo(ProtocolEngine& engine, const char* text) {
             continue;
         }
         if (startsWith(word, "infinite")) {
-            engine.setLimit(LIMIT_INFINITE, 0);
+            engine.untilStop = 1;
+            setLimit(LIMIT_INFINITE, 0);
         } else if (startsWith(word, "ponder")) {
             frontEnd.ponderRequested = 1;
         } else if (startsWith(word, "depth ")) {
             value = word + 6;
-            engine.setLimit(LIMIT_DEPTH, readValue(value));
+            setLimit(LIMIT_DEPTH, readValue(value));
         } else if (startsWith(word, "nodes ")) {
             value = word + 6;
-            engine.setLimit(LIMIT_NODES, readValue(value));
+            setLimit(LIMIT_NODES, readValue(value));
         } else if (startsWith(word, "movetime ")) {
             value = word + 9;
             long long microseconds = readValue(value) * 1000LL;
             if (microseconds < 0) microseconds = 0;
             if (microseconds > UINT32_MAX) microseconds = UINT32_MAX;
-            engine.setLimit(LIMIT_MOVETIME, microseconds);
+            setLimit(LIMIT_MOVETIME, microseconds);
         } else if (startsWith(word, "movestogo ")) {
             value = word + 10;
             engine.movesToGo = readValue(value);
-            engine.setLimit(LIMIT_CLOCK, 0);
+            setLimit(LIMIT_CLOCK, 0);
         } else if (startsWith(word, "wtime ")) {
             value = word + 6;
             engine.clockTime[WHITE] = static_cast<float>(readValue(value));
-            engine.setLimit(LIMIT_CLOCK, 0);
+            setLimit(LIMIT_CLOCK, 0);
         } else if (startsWith(word, "btime ")) {
             value = word + 6;
             engine.clockTime[BLACK] = static_cast<float>(readValue(value));
-            engine.setLimit(LIMIT_CLOCK, 0);
+            setLimit(LIMIT_CLOCK, 0);
         } else if (startsWith(word, "winc ")) {
             value = word + 5;
             engine.clockIncrement[WHITE] = readValue(value);
@@ -130,14 +137,14 @@ void parseGo(ProtocolEngine& engine, const char* text) {
             value = word + 5;
             engine.clockIncrement[BLACK] = readValue(value);
         } else if (startsWith(word, "mate ")) {
-            // Searches until it finds a mate that short, or is stopped; a
-            // later limit word adds its own limit as they do with each other.
             value = word + 5;
             engine.mateLimit = readValue(value) > 0 ? readValue(value) : 0;
-            engine.setLimit(LIMIT_INFINITE, 0);
         }
         word = nextWord(value != nullptr ? value : word);
     }
+    // "mate" alone searches until it finds a mate that short or is stopped;
+    // with a limit word (before or after it) that limit holds as well.
+    if (engine.mateLimit > 0 && !limitGiven) engine.setLimit(LIMIT_INFINITE, 0);
 }
 
 // Plays the blank-separated coordinate moves; words that are not legal moves

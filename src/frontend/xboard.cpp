@@ -207,8 +207,10 @@ bool isIgnoredCommand(const char* line) {
 
 // A command that takes an argument, sent without one.
 bool needsArgument(const char* line) {
-    static constexpr const char* kWithArgument[] = {"level", "ping", "time",  "otim",  "sd",
-                                                    "st",    "protover", "perft", "divide"};
+    static constexpr const char* kWithArgument[] = {"level",    "ping",     "time", "otim",   "sd",
+                                                    "st",       "protover", "perft", "divide", "accepted",
+                                                    "rejected", "name",     "ics",  "variant", "memory",
+                                                    "cores",    "egtpath",  "option"};
     for (const char* word : kWithArgument)
         if (equals(line, word)) return true;
     return false;
@@ -377,8 +379,8 @@ int xboardHandleLine(char* line) {
         handleMove(*engine, line);
     } else if (needsArgument(line)) {
         sendLine("Error (missing argument): %s", line);
-    } else if (line[std::strspn(line, " ")] == '\0') {
-        // A line of blanks is as empty as an empty one.
+    } else if (line[std::strspn(line, " \t")] == '\0') {
+        // A line of blanks or tabs is as empty as an empty one.
     } else {
         sendLine("Error (unknown command): %s", line);
     }

@@ -162,7 +162,11 @@ int SearchEngine::searchRoot(int depth, int alpha, int beta) {
 void SearchEngine::iterate() {
     onSearchBegin();
     Move bookMove = NO_MOVE;
-    if (bookEnabled && !analysing && searchMoves.count == 0 && mateLimit == 0 && game.gameLength < bookMaxPly) bookMove = openingBook.chooseBookMove(board, scratchMoveList);
+    // The book answers only a plain search: not an analysis, a root
+    // restriction or a mate search.
+    const bool plainSearch = !analysing && searchMoves.count == 0 && mateLimit == 0;
+    if (bookEnabled && plainSearch && game.gameLength < bookMaxPly)
+        bookMove = openingBook.chooseBookMove(board, scratchMoveList);
     nodeCount = 0;
     onSearchPrepared();
 

@@ -114,6 +114,9 @@ class SearchEngine {
     // An analysis search: it plays no move (not even a book move) and, out
     // of depth, waits for a command as a ponder search does.
     int analysing = 0;
+    // A UCI "go infinite": out of depth or with a mate found it still waits
+    // for "stop" before it answers.
+    int untilStop = 0;
     Move ponderMove = NO_MOVE;
     int limitMode = LIMIT_MOVETIME;
     // The limit mode of the running search, fixed when it starts: a limit
@@ -123,6 +126,8 @@ class SearchEngine {
     int32_t maxDepth = kMaxIterations;
     uint32_t timeBudget = 7500;
     ClockTime startTime{0, 0};
+    // When the search last looked at standard input.
+    ClockTime lastInputCheck{0, 0};
     uint32_t checkInterval = 30000;
     uint32_t checkCounter = 0;
     uint32_t moveTime = 5000000;
@@ -161,9 +166,10 @@ class SearchEngine {
     // first writes them, milliseconds each on some machines), and the budget
     // must hold whatever the nodes cost. A read costs far less than 64 nodes.
     static constexpr uint32_t kClockCheckMask = 63;
-    // Called before every child: counts the call, and every 64 calls, once
-    // every checkInterval calls and on every call under a node limit goes on
-    // to checkLimitsAndInput. Returns 0 when the search must stop.
+    // Called before every child: counts the call, and every 64 calls (and on
+    // every call under a node limit) goes on to checkLimitsAndInput, which
+    // reads the clock and looks at input every checkInterval calls or 10 ms.
+    // Returns 0 when the search must stop.
     int periodicCheck() {
         const bool intervalElapsed = ++checkCounter >= checkInterval;
         if (!intervalElapsed && (checkCounter & kClockCheckMask) != 0 && activeLimitMode != LIMIT_NODES) return 1;

@@ -27,6 +27,7 @@ constexpr double kClockReserveMs = 200.0;
 
 void SearchEngine::setupTimeBudget() {
     checkCounter = 0;
+    lastInputCheck = readClock();
     stopState = STOP_NONE;
     activeLimitMode = limitMode;
     switch (limitMode) {
@@ -68,29 +69,35 @@ void SearchEngine::setupTimeBudget() {
 bool SearchEngine::inputAvailable() { return standardInput().inputAvailable(); }
 
 void SearchEngine::waitWhilePondering() {
-    while ((pondering || analysing) && stopState == STOP_NONE) {
+    while ((pondering || analysing || untilStop) && stopState == STOP_NONE) {
         if (standardInput().waitForInput(50)) pollInput();
     }
 }
 
+// Input is looked at every checkInterval calls, and also once this long has
+// passed since the last look, so that commands are answered promptly however
+// slow the nodes are.
+constexpr double kInputCheckMicroseconds = 10000.0;
+
 int SearchEngine::checkLimitsAndInput(bool intervalElapsed) {
     if (intervalElapsed) checkCounter -= checkInterval;
-    if (!pondering && activeLimitMode != LIMIT_DEPTH && activeLimitMode != LIMIT_INFINITE) {
-        if (activeLimitMode == LIMIT_NODES) {
-            if (nodeCount >= nodeLimit) {
-                stopState = STOP_PLAY;
-                return 0;
-            }
-        } else if (intervalElapsed || (checkCounter & kClockCheckMask) == 0) {
-            // Compared in full: a budget beyond 32 bits of microseconds
-            // (over 71 minutes) must still end.
-            if (elapsedMicroseconds(startTime, readClock()) >= static_cast<double>(timeBudget)) {
-                stopState = STOP_PLAY;
-                return 0;
-            }
-        }
+    const bool clockDue = intervalElapsed || (checkCounter & kClockCheckMask) == 0;
+    if (activeLimitMode == LIMIT_NODES && !pondering && nodeCount >= nodeLimit) {
+        stopState = STOP_PLAY;
+        return 0;
     }
-    if (!intervalElapsed || !inputAvailable()) return 1;
+    if (!clockDue) return 1;
+    const ClockTime now = readClock();
+    // Compared in full: a budget beyond 32 bits of microseconds (over 71
+    // minutes) must still end.
+    if (!pondering && activeLimitMode != LIMIT_DEPTH && activeLimitMode != LIMIT_INFINITE &&
+        activeLimitMode != LIMIT_NODES && elapsedMicroseconds(startTime, now) >= static_cast<double>(timeBudget)) {
+        stopState = STOP_PLAY;
+        return 0;
+    }
+    if (!intervalElapsed && elapsedMicroseconds(lastInputCheck, now) < kInputCheckMicroseconds) return 1;
+    lastInputCheck = now;
+    if (!inputAvailable()) return 1;
     // Lines that arrived together (a GUI sends "time", "otim" and a move at
     // once) are all executed now, a bounded number per check.
     constexpr int kLinesPerCheck = 16;

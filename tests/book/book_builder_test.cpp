@@ -239,6 +239,10 @@ TEST_F(BookBuilderTest, CommandLineBuildsABookThatAnswersUciWithoutSearching) {
     };
     EXPECT_FALSE(searched());
     const std::string bookMove = line;
+    // A root restriction is searched, never answered from the book.
+    for (const char* command : {"position startpos", "go depth 1 searchmoves h2h3"}) child.writeLine(command);
+    EXPECT_TRUE(searched());
+    EXPECT_EQ(line, "bestmove h2h3");
     // With OwnBook off the same position is searched.
     for (const char* command : {"setoption name OwnBook value false", "position startpos", "go depth 1"})
         child.writeLine(command);
