@@ -10,6 +10,8 @@
 #include "frontend/config_file.h"
 #include "frontend/frontend.h"
 #include "frontend/number_text.h"
+#include "frontend/input_reader.h"
+#include "frontend/xboard_edit.h"
 #include "frontend/protocol_engine.h"
 #include "tools/perft.h"
 
@@ -181,13 +183,13 @@ void handleMove(ProtocolEngine& engine, const char* line) {
 // the analysis starts again on the new position.
 bool changesAnalysedPosition(const char* line) {
     return equals(line, "undo") || equals(line, "remove") || equals(line, "new") || startsWith(line, "setboard ") ||
-           looksLikeMove(line);
+           equals(line, "edit") || looksLikeMove(line);
 }
 
 // Commands that must not run under a search that is using the board.
 bool changesBoardOrTables(const char* line) {
     return equals(line, "xboard") || equals(line, "undo") || equals(line, "remove") || equals(line, "analyze") ||
-           equals(line, "go") ||
+           equals(line, "go") || equals(line, "edit") ||
            startsWith(line, "perft ") || startsWith(line, "divide ") || startsWith(line, "setboard ");
 }
 
@@ -215,6 +217,9 @@ bool needsArgument(const char* line) {
         if (equals(line, word)) return true;
     return false;
 }
+
+// The position being set up by "edit".
+BoardEdit boardEdit;
 
 }  // namespace
 
@@ -268,6 +273,16 @@ void applyXboardClocks() {
 
 int xboardHandleLine(char* line) {
     ProtocolEngine* engine = frontEnd.engine;
+    // In edit mode the piece lines change only the edited copy; "." sets the
+    // board to it as "setboard" would.
+    if (boardEdit.active && engine != nullptr) {
+        if (equals(line, ".")) {
+            char command[kInputLineSize] = "setboard ";
+            boardEdit.finish(command + 9, static_cast<int>(sizeof command) - 9);
+            return xboardHandleLine(command);
+        }
+        if (boardEdit.apply(line)) return 1;
+    }
     if (engine != nullptr && engine->searching) {
         if (engine->analysing && changesAnalysedPosition(line)) {
             deferWhileSearching(line, STOP_ABORT);
@@ -327,6 +342,10 @@ int xboardHandleLine(char* line) {
             engine->stopState = engine->pondering ? STOP_PONDER : STOP_PLAY;
     } else if (equals(line, "new")) {
         newGame(*engine);
+    } else if (equals(line, "edit")) {
+        char fen[kFenBufferSize];
+        engine->board.writeFen(fen);
+        boardEdit.begin(fen);
     } else if (equals(line, "easy")) {
         // A ponder search is abandoned (its guessed move taken back), not
         // played: its move would answer a move the opponent has not made.
