@@ -142,6 +142,13 @@ void runScript(const std::string& name) {
             else if (op == "word") out << std::hex << entry->data;
             else out << entry->move << ' ' << entryDepth(*entry) << ' ' << entryBound(*entry) << ' '
                       << entryScore(*entry);
+        } else if (op == "clear" && args >> a) {
+            // A clear when only a megabytes are to be had.
+            allocationLimit = static_cast<std::size_t>(a) << 20;
+            testing::internal::CaptureStdout();
+            hashTable.clear();
+            const std::string message = testing::internal::GetCapturedStdout();
+            out << hashTable.megabytes() << (message.empty() ? "" : " ") << message.substr(0, message.find('\n'));
         } else if (op == "clear") {
             hashTable.clear();
         } else if (op == "free") {
