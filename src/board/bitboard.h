@@ -5,7 +5,7 @@
 #pragma once
 
 #include <cstdint>
-#if defined(__BMI2__)
+#if defined(__BMI2__) && defined(__x86_64__)
 #include <immintrin.h>
 #endif
 
@@ -62,14 +62,12 @@ void initAttackTables();
 // on portable builds and with -DTARVOK_PEXT=OFF the two 32-bit multiplications
 // of magicIndex give it. Either way a slice holds 2^(bits in mask) slots, so
 // the stores and slices are the same; only the order within a slice differs.
-#if defined(__BMI2__) && !defined(TARVOK_NO_PEXT) && !defined(__znver1__) && !defined(__znver2__) && \
-    !defined(__bdver4__)
-inline constexpr bool kPextSliderIndex = true;
+#if defined(__BMI2__) && defined(__x86_64__) && !defined(TARVOK_NO_PEXT) && !defined(__znver1__) && \
+    !defined(__znver2__) && !defined(__bdver4__)
 inline uint32_t sliderIndex(Bitboard occupancy, const MagicEntry& m) {
     return static_cast<uint32_t>(_pext_u64(occupancy, m.mask));
 }
 #else
-inline constexpr bool kPextSliderIndex = false;
 inline uint32_t sliderIndex(Bitboard occupancy, const MagicEntry& m) {
     return magicIndex(occupancy, m.mask, m.multiplierLow, m.multiplierHigh, m.shift);
 }
