@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "board/board_test_helpers.h"
 #include "board/movegen.h"
 #include "eval/eval_weights.h"
+#include "eval/pawn_cache.h"
 #include "test_support/data_files.h"
 
 namespace tarvok::test {
@@ -142,6 +145,35 @@ TEST_F(Evaluation, CachedEvaluationAgreesWithTheFreshOne) {
         }
     }
     EXPECT_GT(compared, 2000);
+}
+
+// The pawn cache gives what building the summary gives, on hits and when
+// structures that share one colour's pawns compete for its slots (three
+// times as many as it has), looked up twice over.
+TEST(PawnCache, GivesTheBuiltSummaryOnHitsAndReplacements) {
+    const auto same = [](const PawnSummary& a, const PawnSummary& b) {
+        return std::memcmp(a.whiteFront, b.whiteFront, sizeof a.whiteFront) == 0 &&
+               std::memcmp(a.blackFront, b.blackFront, sizeof a.blackFront) == 0 &&
+               std::memcmp(a.structure, b.structure, sizeof a.structure) == 0 &&
+               std::memcmp(a.pawnSet, b.pawnSet, sizeof a.pawnSet) == 0 &&
+               std::memcmp(a.passed, b.passed, sizeof a.passed) == 0 &&
+               std::memcmp(a.neighbourFronts, b.neighbourFronts, sizeof a.neighbourFronts) == 0;
+    };
+    auto cache = std::make_unique<PawnCache>();
+    constexpr Bitboard kMiddleRanks = 0x00FFFFFFFFFFFF00ULL;
+    for (int pass = 0; pass < 2; ++pass) {
+        std::mt19937_64 random(11);
+        for (int i = 0; i < 3 << PawnCache::kIndexBits; ++i) {
+            const Bitboard varied = random() & random() & random() & kMiddleRanks;
+            for (const bool whiteFixed : {true, false}) {
+                const Bitboard white = whiteFixed ? 0x000000000000FF00ULL : varied;
+                const Bitboard black = whiteFixed ? varied : 0x00FF000000000000ULL;
+                PawnSummary built;
+                buildPawnSummary(white, black, built);
+                ASSERT_TRUE(same(cache->summary(white, black), built)) << pass << ' ' << i << ' ' << whiteFixed;
+            }
+        }
+    }
 }
 
 }  // namespace
