@@ -39,7 +39,7 @@ int SearchEngine::quiesce(int ply, int alpha, int beta, int exactEval) {
     for (int i = 0; i < count; ++i) {
         const MoveEntry& entry = list.entries[i];
         const Move move = entry.move;
-        if (entry.score <= 2000 && staticExchange(move) < 0) continue;
+        if (entry.score <= 2000 && exchangeLoses(move)) continue;
         if (move == NO_MOVE) continue;
         if (!board.makeMove(move)) {
             board.unmakeMove(move);
@@ -193,7 +193,7 @@ int SearchEngine::alphaBeta(int depth, int alpha, int beta, int allowNull, int p
             // Captures that lose material are postponed behind all other
             // moves; with a full list they are searched in place.
             if (orderingScore >= 45011 && orderingScore <= 49999 && count < kMaxMoves &&
-                staticExchange(move) < 0) {
+                exchangeLoses(move)) {
                 list.entries[count].move = move;
                 list.entries[count].score = orderingScore - 48000;
                 ++count;

@@ -10,8 +10,10 @@
 #include <cstring>
 #include <tuple>
 
+#include "board/movegen.h"
 #include "search/hash_table.h"
 #include "search/recording_engine.h"
+#include "test_support/data_files.h"
 
 namespace tarvok::test {
 namespace {
@@ -116,7 +118,8 @@ void runScript(const std::string& name) {
             out << wordText(e.killers[b][0]) << ' ' << wordText(e.killers[b][1]) << ' '
                 << e.history[e.board.side][moveFrom(m)][moveTo(m)];
         } else if (op == "see") {
-            out << e.staticExchange(findMoveText(e.board, e.scratchMoveList, rest.c_str()));
+            const Move m = findMoveText(e.board, e.scratchMoveList, rest.c_str());
+            out << e.staticExchange(m) << (e.exchangeLoses(m) == (e.staticExchange(m) < 0) ? "" : " sign differs");
         } else if (op == "size" && args >> a) {
             out << hashSizeMegabytes(a) << ' ' << hashEntryCount(hashSizeMegabytes(a));
         } else if (op == "resize" && args >> a >> allocationLimit) {
@@ -153,6 +156,38 @@ void runScript(const std::string& name) {
 }
 
 TEST(SearchEngine, OperationsInOrder) { runScript("engine.txt"); }
+
+// The search asks only whether an exchange loses; the early-stopping answer
+// must be the full evaluation's sign for every capture of the data positions
+// and of the positions one capture later.
+TEST(SearchEngine, ExchangeLosesIsTheSignOfTheFullExchange) {
+    std::vector<std::string> fens;
+    for (const std::string& line : readDataLines("perft.txt")) fens.push_back(line.substr(0, line.find(';')));
+    for (const std::string& line : readDataLines("bk.epd")) fens.push_back(line.substr(0, line.find(" bm")));
+    auto engine = makeRecordingEngine(nullptr);
+    RecordingEngine& e = *engine;
+    int checked = 0;
+    const auto checkCaptures = [&](const std::string& where) {
+        MoveList list{};
+        const int count = generateCaptures(e.board, list, 0);
+        for (int i = 0; i < count; ++i, ++checked) {
+            const Move m = list.entries[i].move;
+            ASSERT_EQ(e.exchangeLoses(m), e.staticExchange(m) < 0) << where << ' ' << coordinateText(m);
+        }
+    };
+    for (const std::string& fen : fens) {
+        ASSERT_TRUE(e.setFromFen(fen.c_str())) << fen;
+        checkCaptures(fen);
+        MoveList list{};
+        const int count = generateCaptures(e.board, list, 0);
+        for (int i = 0; i < count; ++i) {
+            const Move m = list.entries[i].move;
+            if (e.board.makeMove(m)) checkCaptures(fen + " after " + coordinateText(m));
+            e.board.unmakeMove(m);
+        }
+    }
+    EXPECT_GT(checked, 1000);
+}
 
 TEST(HashTable, OperationsInOrder) { runScript("hash.txt"); }
 
