@@ -55,6 +55,15 @@ void SearchEngine::sortMoves(MoveList& list, int count) {
     }
 }
 
+// The sort moves an entry only past entries scoring below it, so the entries
+// of the top score keep their list order: its first one comes first.
+int SearchEngine::selectFirst(const MoveList& list, int count) {
+    int best = 0;
+    for (int i = 1; i < count; ++i)
+        if (list.entries[i].score > list.entries[best].score) best = i;
+    return best;
+}
+
 void SearchEngine::scoreMoves(MoveList& list, int count, Move hashMove, int ply) {
     const Move killer0 = killers[ply][0], killer1 = killers[ply][1];
     const auto& sideHistory = history[board.side];
@@ -67,7 +76,6 @@ void SearchEngine::scoreMoves(MoveList& list, int count, Move hashMove, int ply)
         else if (move == killer1) entry.score = kSecondKillerScore;
         else entry.score = kQuietBase + static_cast<int32_t>(sideHistory[moveFrom(move)][moveTo(move)]);
     }
-    sortMoves(list, count);
 }
 
 void SearchEngine::scoreCaptures(MoveList& list, int count) {
@@ -80,7 +88,6 @@ void SearchEngine::scoreCaptures(MoveList& list, int count) {
             entry.score = -1;
         }
     }
-    sortMoves(list, count);
 }
 
 void SearchEngine::updateKillersAndHistory(Move move, int depth, int ply) {

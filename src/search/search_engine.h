@@ -172,6 +172,9 @@ class SearchEngine {
     int checkLimitsAndInput(bool intervalElapsed);
     void scoreMoves(MoveList& list, int count, Move hashMove, int ply);
     static void scoreCaptures(MoveList& list, int count);
+    // Most cut-offs come on the first move, so the sort waits until a second
+    // one is wanted: the index of the entry the sort would put first.
+    static int selectFirst(const MoveList& list, int count);
     void updateKillersAndHistory(Move move, int depth, int ply);
     template <bool SignOnly>
     int exchange(Move move) const;

@@ -107,6 +107,7 @@ void runScript(const std::string& name) {
             const int count = static_cast<int>(list.count);
             if (op == "order") e.scoreMoves(list, count, moveWord(word), static_cast<int>(a));
             else RecordingEngine::scoreCaptures(list, count);
+            RecordingEngine::sortMoves(list, count);
             const auto end = list.entries + count;
             for (Move m : given)
                 out << std::find_if(list.entries, end, [&](auto& x) { return x.move == m; })->score << ' ';
