@@ -35,11 +35,13 @@ int SearchEngine::quiesce(int ply, int alpha, int beta, int exactEval) {
     list.count = static_cast<uint32_t>(count);
     if (count == 0) return best;
     scoreCaptures(list, count);
+    const int first = selectFirst(list, count);
 
     for (int i = 0; i < count; ++i) {
-        const MoveEntry& entry = list.entries[i];
+        if (i == 1) sortMoves(list, count);
+        const MoveEntry& entry = list.entries[i == 0 ? first : i];
         const Move move = entry.move;
-        if (entry.score <= 2000 && staticExchange(move) < 0) continue;
+        if (entry.score <= 2000 && exchangeLoses(move)) continue;
         if (move == NO_MOVE) continue;
         if (!board.makeMove(move)) {
             board.unmakeMove(move);
@@ -186,14 +188,17 @@ int SearchEngine::alphaBeta(int depth, int alpha, int beta, int allowNull, int p
     int movesSearched = 0;
     if (count > 0) {
         scoreMoves(list, count, hashMove, ply);
+        const int first = selectFirst(list, count), scored = count;
         uint32_t bound = BOUND_UPPER;
         for (int i = 0; i < count && stopState == STOP_NONE; ++i) {
-            const int orderingScore = list.entries[i].score;
-            const Move move = list.entries[i].move;
+            if (i == 1) sortMoves(list, scored);
+            const MoveEntry& entry = list.entries[i == 0 ? first : i];
+            const int orderingScore = entry.score;
+            const Move move = entry.move;
             // Captures that lose material are postponed behind all other
             // moves; with a full list they are searched in place.
             if (orderingScore >= 45011 && orderingScore <= 49999 && count < kMaxMoves &&
-                staticExchange(move) < 0) {
+                exchangeLoses(move)) {
                 list.entries[count].move = move;
                 list.entries[count].score = orderingScore - 48000;
                 ++count;

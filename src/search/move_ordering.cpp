@@ -55,6 +55,15 @@ void SearchEngine::sortMoves(MoveList& list, int count) {
     }
 }
 
+// The sort moves an entry only past entries scoring below it, so the entries
+// of the top score keep their list order: its first one comes first.
+int SearchEngine::selectFirst(const MoveList& list, int count) {
+    int best = 0;
+    for (int i = 1; i < count; ++i)
+        if (list.entries[i].score > list.entries[best].score) best = i;
+    return best;
+}
+
 void SearchEngine::scoreMoves(MoveList& list, int count, Move hashMove, int ply) {
     const Move killer0 = killers[ply][0], killer1 = killers[ply][1];
     const auto& sideHistory = history[board.side];
@@ -67,7 +76,6 @@ void SearchEngine::scoreMoves(MoveList& list, int count, Move hashMove, int ply)
         else if (move == killer1) entry.score = kSecondKillerScore;
         else entry.score = kQuietBase + static_cast<int32_t>(sideHistory[moveFrom(move)][moveTo(move)]);
     }
-    sortMoves(list, count);
 }
 
 void SearchEngine::scoreCaptures(MoveList& list, int count) {
@@ -80,7 +88,6 @@ void SearchEngine::scoreCaptures(MoveList& list, int count) {
             entry.score = -1;
         }
     }
-    sortMoves(list, count);
 }
 
 void SearchEngine::updateKillersAndHistory(Move move, int depth, int ply) {
@@ -93,9 +100,42 @@ void SearchEngine::updateKillersAndHistory(Move move, int depth, int ply) {
     if (counter + plies * plies <= kHistoryCeiling) counter += plies * plies;
 }
 
-int SearchEngine::staticExchange(Move move) const {
+// The exchange on the move's target square, each side capturing with its
+// least valuable attacker and free to stop; gains[k] is the mover's balance
+// after k + 1 captures. With SignOnly it answers only whether the exchange
+// loses (1) or not (0), and stops once further captures cannot change that:
+// after a capture by the side to move the other side may always stop, so a
+// negative balance is final for it, and the next capture's balance bounds
+// what continuing can bring.
+template <bool SignOnly>
+int SearchEngine::exchange(Move move) const {
     const int mover = static_cast<int>(board.side);
     const int from = moveFrom(move), to = moveTo(move);
+    constexpr int kMaxGains = 64;
+    int gains[kMaxGains];
+    int count = 1;
+    int valueOnSquare;
+    if (movePromotion(move) != NO_PIECE) {
+        gains[0] = kExchangeValue[movePromotion(move)] - kExchangeValue[PAWN];
+        valueOnSquare = kExchangeValue[movePromotion(move)];
+    } else {
+        gains[0] = kExchangeValue[moveCaptured(move)];
+        valueOnSquare = kExchangeValue[movePiece(move)];
+    }
+    if constexpr (SignOnly) {
+        if (gains[0] < 0) return 1;
+        if (gains[0] - valueOnSquare >= 0) return 0;
+    }
+    if constexpr (SignOnly) {
+        // The opponent's first capture is with a pawn or knight when it has
+        // one on the square, found without the slider lookups.
+        const Bitboard* theirs = board.pieces[mover ^ 1];
+        const int first = (pawnAttacks[mover][to] & theirs[PAWN])       ? PAWN
+                          : (knightAttacks[to] & theirs[KNIGHT]) ? KNIGHT
+                                                                 : NO_PIECE;
+        if (first != NO_PIECE && gains[0] - valueOnSquare + kExchangeValue[first] < 0) return 1;
+    }
+
     Bitboard occupancy = board.occupied & ~squareBit[from];
     if (isEnPassant(move)) occupancy &= ~squareBit[to + (mover == WHITE ? -8 : 8)];
 
@@ -110,17 +150,6 @@ int SearchEngine::staticExchange(Move move) const {
                          (rookAttacks(to, occupancy) & straightSliders);
     attackers &= occupancy;
 
-    constexpr int kMaxGains = 64;
-    int gains[kMaxGains];
-    int count = 1;
-    int valueOnSquare;
-    if (movePromotion(move) != NO_PIECE) {
-        gains[0] = kExchangeValue[movePromotion(move)] - kExchangeValue[PAWN];
-        valueOnSquare = kExchangeValue[movePromotion(move)];
-    } else {
-        gains[0] = kExchangeValue[moveCaptured(move)];
-        valueOnSquare = kExchangeValue[movePiece(move)];
-    }
 
     int toCapture = mover ^ 1;
     while (count < kMaxGains - 1) {
@@ -130,6 +159,18 @@ int SearchEngine::staticExchange(Move move) const {
         while (!(own & board.pieces[toCapture][type])) ++type;
         const int square = lowestSquare(own & board.pieces[toCapture][type]);
         gains[count] = gains[count - 1] + (toCapture == mover ? valueOnSquare : -valueOnSquare);
+        if constexpr (SignOnly) {
+            // Odd entries are the opponent's captures, after which the mover
+            // chooses; even entries the mover's, after which the opponent does.
+            const int balance = gains[count], next = kExchangeValue[type];
+            if (count & 1) {
+                if (balance >= 0) return 0;
+                if (balance + next < 0) return 1;
+            } else {
+                if (balance < 0) return 1;
+                if (balance - next >= 0) return 0;
+            }
+        }
         ++count;
         occupancy &= ~squareBit[square];
         attackers &= ~squareBit[square];
@@ -156,7 +197,12 @@ int SearchEngine::staticExchange(Move move) const {
         if (opponentCaptured) gains[k - 1] = gains[k - 1] < gains[k] ? gains[k - 1] : gains[k];
         else gains[k - 1] = gains[k - 1] > gains[k] ? gains[k - 1] : gains[k];
     }
+    if constexpr (SignOnly) return gains[0] < 0 ? 1 : 0;
     return gains[0];
 }
+
+int SearchEngine::staticExchange(Move move) const { return exchange<false>(move); }
+
+bool SearchEngine::exchangeLoses(Move move) const { return exchange<true>(move) != 0; }
 
 }  // namespace tarvok

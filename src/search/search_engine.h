@@ -178,12 +178,19 @@ class SearchEngine {
     int checkLimitsAndInput(bool intervalElapsed);
     void scoreMoves(MoveList& list, int count, Move hashMove, int ply);
     static void scoreCaptures(MoveList& list, int count);
+    // Most cut-offs come on the first move, so the sort waits until a second
+    // one is wanted: the index of the entry the sort would put first.
+    static int selectFirst(const MoveList& list, int count);
     void updateKillersAndHistory(Move move, int depth, int ply);
+    template <bool SignOnly>
+    int exchange(Move move) const;
 
    public:
     // Exposed for tests and tools.
     static void sortMoves(MoveList& list, int count);
     int staticExchange(Move move) const;
+    // Whether staticExchange(move) < 0, stopping as soon as that is settled.
+    bool exchangeLoses(Move move) const;
     bool inputAvailable();
     // A ponder or analysis search with nothing left to do waits here: until
     // a ponder hit clears pondering or a command stops the search.

@@ -22,7 +22,8 @@ void literalExchangeSort(MoveEntry* entries, int count) {
 }
 
 // The engine's faster sort gives the same permutation, ties included (a stable
-// sort would not), and leaves the entries past the count alone.
+// sort would not), and leaves the entries past the count alone; the entry
+// picked before sorting is the sort's first.
 TEST(SearchOrdering, SortGivesTheLiteralExchangeSortsPermutation) {
     std::mt19937 random(12345);
     for (int trial = 0; trial < 20000; ++trial) {
@@ -33,6 +34,11 @@ TEST(SearchOrdering, SortGivesTheLiteralExchangeSortsPermutation) {
             list.entries[i] = {static_cast<Move>(i + 1), static_cast<int32_t>(random() % range) - 5};
         MoveList expected = list;
         literalExchangeSort(expected.entries, count);
+        // The entry searched before the sort is the one the sort puts first.
+        if (count > 0) {
+            ASSERT_EQ(list.entries[RecordingEngine::selectFirst(list, count)].move, expected.entries[0].move)
+                << "trial " << trial;
+        }
         SearchEngine::sortMoves(list, count);
         for (int i = 0; i < kMaxMoves; ++i) {
             ASSERT_EQ(list.entries[i].move, expected.entries[i].move) << "trial " << trial << " entry " << i;

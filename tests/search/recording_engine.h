@@ -65,6 +65,7 @@ class RecordingEngine : public SearchEngine {
     using SearchEngine::periodicCheck;
     using SearchEngine::scoreCaptures;
     using SearchEngine::scoreMoves;
+    using SearchEngine::selectFirst;
     using SearchEngine::setupTimeBudget;
     using SearchEngine::updateKillersAndHistory;
 

@@ -10,8 +10,10 @@
 #include <cstring>
 #include <tuple>
 
+#include "board/movegen.h"
 #include "search/hash_table.h"
 #include "search/recording_engine.h"
+#include "test_support/data_files.h"
 
 namespace tarvok::test {
 namespace {
@@ -105,6 +107,7 @@ void runScript(const std::string& name) {
             const int count = static_cast<int>(list.count);
             if (op == "order") e.scoreMoves(list, count, moveWord(word), static_cast<int>(a));
             else RecordingEngine::scoreCaptures(list, count);
+            RecordingEngine::sortMoves(list, count);
             const auto end = list.entries + count;
             for (Move m : given)
                 out << std::find_if(list.entries, end, [&](auto& x) { return x.move == m; })->score << ' ';
@@ -116,7 +119,8 @@ void runScript(const std::string& name) {
             out << wordText(e.killers[b][0]) << ' ' << wordText(e.killers[b][1]) << ' '
                 << e.history[e.board.side][moveFrom(m)][moveTo(m)];
         } else if (op == "see") {
-            out << e.staticExchange(findMoveText(e.board, e.scratchMoveList, rest.c_str()));
+            const Move m = findMoveText(e.board, e.scratchMoveList, rest.c_str());
+            out << e.staticExchange(m) << (e.exchangeLoses(m) == (e.staticExchange(m) < 0) ? "" : " sign differs");
         } else if (op == "size" && args >> a) {
             out << hashSizeMegabytes(a) << ' ' << hashEntryCount(hashSizeMegabytes(a));
         } else if (op == "resize" && args >> a >> allocationLimit) {
@@ -160,6 +164,30 @@ void runScript(const std::string& name) {
 }
 
 TEST(SearchEngine, OperationsInOrder) { runScript("engine.txt"); }
+
+// The early-stopping answer is the full exchange's sign for every capture of
+// the data positions and of the positions one legal capture later.
+TEST(SearchEngine, ExchangeLosesIsTheSignOfTheFullExchange) {
+    std::vector<std::string> fens = readDataLines("perft.txt"), suite = readDataLines("bk.epd");
+    fens.insert(fens.end(), suite.begin(), suite.end());
+    auto engine = makeRecordingEngine(nullptr);
+    int checked = 0;
+    const auto check = [&](auto&& self, int plies) -> void {
+        MoveList list{};
+        for (int i = 0, count = generateCaptures(engine->board, list, 0); i < count; ++i, ++checked) {
+            const Move m = list.entries[i].move;
+            ASSERT_EQ(engine->exchangeLoses(m), engine->staticExchange(m) < 0) << fenOf(engine->board);
+            if (plies == 0) continue;
+            if (engine->board.makeMove(m)) self(self, plies - 1);
+            engine->board.unmakeMove(m);
+        }
+    };
+    for (const std::string& fen : fens) {
+        ASSERT_TRUE(engine->setFromFen(fen.substr(0, std::min(fen.find(';'), fen.find(" bm"))).c_str())) << fen;
+        check(check, 1);
+    }
+    EXPECT_GT(checked, 1000);
+}
 
 TEST(HashTable, OperationsInOrder) { runScript("hash.txt"); }
 
