@@ -48,10 +48,9 @@ void releaseTable(void* storage, std::size_t bytes) {
 
 void adviseHugePages(void* storage, std::size_t bytes) {
 #ifdef MADV_HUGEPAGE
-    constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
     const auto begin = reinterpret_cast<uintptr_t>(storage);
-    const uintptr_t alignedBegin = (begin + kHugePage - 1) & ~(kHugePage - 1);
-    const uintptr_t end = (begin + bytes) & ~(kHugePage - 1);
+    const uintptr_t alignedBegin = (begin + kHugePage - 1) & ~(uintptr_t{kHugePage} - 1);
+    const uintptr_t end = (begin + bytes) & ~(uintptr_t{kHugePage} - 1);
     if (end > alignedBegin) madvise(reinterpret_cast<void*>(alignedBegin), end - alignedBegin, MADV_HUGEPAGE);
 #else
     (void)storage;
