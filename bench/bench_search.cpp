@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "search/hash_table.h"
 #include "search/search_engine.h"
 
 using namespace tarvok;
