@@ -125,8 +125,6 @@ int SearchEngine::exchange(Move move) const {
     if constexpr (SignOnly) {
         if (gains[0] < 0) return 1;
         if (gains[0] - valueOnSquare >= 0) return 0;
-    }
-    if constexpr (SignOnly) {
         // The opponent's first capture is with a pawn or knight when it has
         // one on the square, found without the slider lookups.
         const Bitboard* theirs = board.pieces[mover ^ 1];
